@@ -1,0 +1,26 @@
+#pragma once
+
+#include "TextEncoding.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+namespace qrn {
+
+// Shift_JIS as Windows code page 932 (Windows-31J) maps it. The mapping is taken once, at first
+// use, from ICU's windows-31j converter into two lookup tables, so each character costs one load.
+class ShiftJisCodec {
+public:
+    // Bytes that map to nothing decode to U+FFFD.
+    static QString decode(QByteArrayView bytes);
+    static EncodeResult encode(QStringView text, Unmappable policy);
+    // True when every character of the text has a Shift_JIS form.
+    static bool canEncode(QStringView text);
+
+private:
+    struct Tables;
+    static const Tables &tables();
+};
+
+} // namespace qrn

@@ -1,0 +1,132 @@
+#include <TagFileFormat.h>
+
+#include <gtest/gtest.h>
+
+using namespace qrn;
+
+namespace {
+
+std::vector<TagEntry> fileEntries(const TagTable &table)
+{
+    return {table.entries().begin() + 1, table.entries().end()};
+}
+
+struct ReadRow {
+    const char *name;
+    std::u16string text;
+    std::vector<TagEntry> expected;
+    bool markerFound;
+};
+
+void PrintTo(const ReadRow &row, std::ostream *os) { *os << row.name; }
+
+class TagFileReading : public testing::TestWithParam<ReadRow> {};
+
+TEST_P(TagFileReading, YieldsTheRecords)
+{
+    TagTable table;
+    const TagFileReadResult result = ReadTagFileText(GetParam().text, table);
+    EXPECT_EQ(fileEntries(table), GetParam().expected);
+    EXPECT_EQ(result.markerFound, GetParam().markerFound);
+    EXPECT_EQ(table[0], TagTable::builtInEntry());
+}
+
+const TagEntry A{u"見出し", u"h1", 8, u"＜見出し＞ | ユーザー定義タグ | <h1>"};
+const TagEntry B{u"全体", u"body", 0, u"d"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, TagFileReading,
+    testing::Values(
+        ReadRow{"marker only", u"EndTagCom\r\n", {}, true},
+        ReadRow{"single line", u"見出し,h1,8,＜見出し＞ | ユーザー定義タグ | <h1>,全体,body,0,d,EndTagCom\r\n", {A, B}, true},
+        ReadRow{"one record per line ending in comma",
+                u"見出し,h1,8,＜見出し＞ | ユーザー定義タグ | <h1>,\r\n全体,body,0,d,\r\nEndTagCom\r\n", {A, B}, true},
+        ReadRow{"one record per line without comma", u"全体,body,0,d\r\nEndTagCom", {B}, true},
+        ReadRow{"line breaks between any fields", u"全体\r\nbody\r\n0\r\nd\r\nEndTagCom", {B}, true},
+        ReadRow{"empty lines skipped", u"\r\n\r\n全体,body,\r\n\r\n0,d,\r\n\r\nEndTagCom", {B}, true},
+        ReadRow{"lone LF lines", u"全体,body,0,d,\nEndTagCom\n", {B}, true},
+        ReadRow{"leading blanks skipped, trailing kept", u" \t全体 ,body\t,0,  d  ,EndTagCom",
+                {{u"全体 ", u"body\t", 0, u"d  "}}, true},
+        ReadRow{"empty fields", u",,,,EndTagCom", {{u"", u"", 0, u""}}, true},
+        ReadRow{"quoted field keeps commas", u"\"a,b\",h,0,\"x, y\",EndTagCom", {{u"a,b", u"h", 0, u"x, y"}}, true},
+        ReadRow{"text after closing quote dropped", u"\"a\"zz,h,0,d,EndTagCom", {{u"a", u"h", 0, u"d"}}, true},
+        ReadRow{"quoted field spans lines", u"\"a\r\nb\",h,0,d,EndTagCom", {{u"a\r\nb", u"h", 0, u"d"}}, true},
+        ReadRow{"unclosed quote runs to the end", u"a,h,0,\"d,EndTagCom", {{u"a", u"h", 0, u"d,EndTagCom"}}, false},
+        ReadRow{"text after marker ignored", u"全体,body,0,d,EndTagCom,x,y,1,z,\r\nmore", {B}, true},
+        ReadRow{"marker only in first position", u"EndTagCom2,EndTagCom,0,EndTagCom,EndTagCom",
+                {{u"EndTagCom2", u"EndTagCom", 0, u"EndTagCom"}}, true},
+        ReadRow{"quoted marker still ends", u"\"EndTagCom\",x,0,d", {}, true},
+        ReadRow{"truncated keeps complete records", u"全体,body,0,d,x,y,1", {B}, false},
+        ReadRow{"ends after a full record", u"全体,body,0,d,", {B}, false},
+        ReadRow{"empty text", u"", {}, false}));
+
+struct CategoryRow {
+    std::u16string field;
+    std::optional<std::int16_t> value;
+};
+
+class CategoryField : public testing::TestWithParam<CategoryRow> {};
+
+TEST_P(CategoryField, ParsesAndRoundsHalfToEven)
+{
+    EXPECT_EQ(ParseCategoryField(GetParam().field), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, CategoryField,
+    testing::Values(CategoryRow{u"", 0}, CategoryRow{u"0", 0}, CategoryRow{u"8", 8}, CategoryRow{u"+9", 9},
+                    CategoryRow{u"-3", -3}, CategoryRow{u"007", 7}, CategoryRow{u"2.5", 2}, CategoryRow{u"3.5", 4},
+                    CategoryRow{u"-2.5", -2}, CategoryRow{u"-3.5", -4}, CategoryRow{u"2.50001", 3},
+                    CategoryRow{u"2.4999", 2}, CategoryRow{u"1.", 1}, CategoryRow{u"32767", 32767},
+                    CategoryRow{u"32767.4", 32767}, CategoryRow{u"32767.5", std::nullopt},
+                    CategoryRow{u"-32768", -32768}, CategoryRow{u"-32768.5", -32768},
+                    CategoryRow{u"-32769", std::nullopt}, CategoryRow{u"99999999999999999999", std::nullopt},
+                    CategoryRow{u"abc", std::nullopt}, CategoryRow{u"1e3", std::nullopt},
+                    CategoryRow{u".5", std::nullopt}, CategoryRow{u"-", std::nullopt},
+                    CategoryRow{u"１", std::nullopt}, CategoryRow{u"8 ", std::nullopt}));
+
+TEST(TagFileReading, BadCategoryTakesThePreviousRecordsValue)
+{
+    TagTable table;
+    ReadTagFileText(u"a,x,zz,d,b,y,5,d,c,z,zz,d,e,w,70000,d,f,v,,d,EndTagCom", table);
+    ASSERT_EQ(table.TagCount(), 5);
+    EXPECT_EQ(table[1].Category, 0) << "first record falls back to 0";
+    EXPECT_EQ(table[3].Category, 5);
+    EXPECT_EQ(table[4].Category, 5) << "out of range";
+    EXPECT_EQ(table[5].Category, 0) << "empty counts as 0";
+}
+
+TEST(TagFileReading, RecordsPastCapacityAreSkipped)
+{
+    TagTable table;
+    for (int i = 0; i < TagTable::MaxTagCount - 1; ++i)
+        table.AddTagEntry(u"w", u"h", 0, u"");
+    const TagFileReadResult result = ReadTagFileText(u"a,b,0,d,c,d,0,d,e,f,0,d,EndTagCom", table);
+    EXPECT_EQ(result.added, 1);
+    EXPECT_EQ(result.skippedAtCapacity, 2);
+    EXPECT_EQ(table[TagTable::MaxTagCount].JapaneseName, u"a");
+}
+
+TEST(TagFileWriting, WritesOneLineWithoutTheBuiltInEntry)
+{
+    TagTable table;
+    EXPECT_EQ(WriteTagFileText(table), u"EndTagCom");
+    table.AddTagEntry(u"見出し", u"h1", 8, u"＜見出し＞ | ユーザー定義タグ | <h1>");
+    EXPECT_EQ(WriteTagFileText(table), u"見出し,h1,8,＜見出し＞ | ユーザー定義タグ | <h1>,EndTagCom");
+    table.AddTagEntry(u"負", u"n", -32768, u"");
+    EXPECT_EQ(WriteTagFileText(table), u"見出し,h1,8,＜見出し＞ | ユーザー定義タグ | <h1>,負,n,-32768,,EndTagCom");
+}
+
+TEST(TagFileWriting, WriteThenReadGivesTheSameTable)
+{
+    TagTable table;
+    table.AddTagEntry(u"ページ", u"page", 7, u"hand edited");
+    table.AddTagEntry(u"色", u"color", 6, u"");
+    table.AddTagEntry(u"x", u"", -1, u"説明 | <x>");
+    TagTable reread;
+    const TagFileReadResult result = ReadTagFileText(WriteTagFileText(table), reread);
+    EXPECT_TRUE(result.markerFound);
+    EXPECT_EQ(reread.entries(), table.entries());
+}
+
+} // namespace

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <TagTable.h>
+
+namespace qrn::test {
+
+// A small dictionary in the shape of the delivered one: elements, closing words, attributes, colours.
+inline TagTable sampleTable()
+{
+    TagTable t;
+    t.AddTagEntry(u"ヘッド", u"head", 0, u"");
+    t.AddTagEntry(u"ヘッド終わり", u"/head", 0, u"");
+    t.AddTagEntry(u"タイトル", u"title", 0, u"");
+    t.AddTagEntry(u"タイトル終わり", u"/title", 0, u"");
+    t.AddTagEntry(u"全体", u"body", 0, u"");
+    t.AddTagEntry(u"全体終わり", u"/body", 0, u"");
+    t.AddTagEntry(u"書体", u"font", 0, u"");
+    t.AddTagEntry(u"書体終わり", u"/font", 0, u"");
+    t.AddTagEntry(u"ページ終わり", u"/html", 0, u"");
+    t.AddTagEntry(u"背景色", u"bgcolor", 6, u"");
+    t.AddTagEntry(u"色", u"color", 6, u"");
+    t.AddTagEntry(u"白", u"white", 6, u"");
+    t.AddTagEntry(u"黒", u"black", 6, u"");
+    return t;
+}
+
+} // namespace qrn::test

@@ -1,0 +1,108 @@
+#include "TestTables.h"
+
+#include <HenkanMod.h>
+#include <NewDocumentTemplate.h>
+
+#include <gtest/gtest.h>
+
+using namespace qrn;
+
+namespace {
+
+struct Row {
+    const char *name;
+    std::u16string input;
+    std::u16string expected;
+};
+
+void PrintTo(const Row &row, std::ostream *os) { *os << row.name; }
+
+class ToHtmlBuiltInOnly : public testing::TestWithParam<Row> {};
+
+TEST_P(ToHtmlBuiltInOnly, ConvertsAsTheNotationSays)
+{
+    const TagTable table;
+    EXPECT_EQ(ToHtml(GetParam().input, table), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Notation, ToHtmlBuiltInOnly,
+    testing::Values(
+        Row{"empty", u"", u""},
+        Row{"plain text with line breaks", u"あいう\r\nabc　def\r\n", u"あいう\r\nabc　def\r\n"},
+        Row{"page tag", u"＜ページ＞", u"<html>"},
+        Row{"ascii brackets", u"<ページ>", u"<html>"},
+        Row{"unknown word passes", u"＜ヘッド＞", u"<ヘッド>"},
+        Row{"ideographic and ascii spaces", u"＜a　　b c＞", u"<a  b c>"},
+        Row{"equals both widths", u"＜a＝b=c＞", u"<a=b=c>"},
+        Row{"quote marks", u"＜a＝「b」＞", u"<a=\"b\">"},
+        Row{"ascii quote", u"<a=\"b\">", u"<a=\"b\">"},
+        Row{"separators outside are text", u"a＝b 「c」　\"", u"a＝b 「c」　\""},
+        Row{"character reference passes", u"&amp;&lt;", u"&amp;&lt;"},
+        Row{"escape opening", u"（【（[", u"＜＜"},
+        Row{"escape closing", u"（】（]", u"＞＞"},
+        Row{"double paren", u"（（x", u"（（x"},
+        Row{"paren then other", u"（x", u"（x"},
+        Row{"trailing paren dropped", u"ab（", u"ab"},
+        Row{"paren before tag", u"（＜ページ＞", u"（<html>"},
+        Row{"paren inside tag dropped", u"＜ペー（ジ＞", u"<html>"},
+        Row{"paren pending across close", u"（＞】", u">＞"},
+        Row{"unclosed tag loses last word", u"＜ページ", u"<"},
+        Row{"second bracket inside tag", u"＜ペ＜ージ＞", u"<<html>"},
+        Row{"line break inside tag joins word", u"＜ページ\r\n＞", u"<ページ\r\n>"},
+        Row{"tab is part of word", u"＜ページ\t＞", u"<ページ\t>"},
+        Row{"close outside a tag", u"a＞b", u"a>b"},
+        Row{"surrogate pair passes", u"😀＜😀＞", u"😀<😀>"},
+        Row{"lone surrogate passes", std::u16string(1, char16_t(0xD800)) + u"x", std::u16string(1, char16_t(0xD800)) + u"x"}));
+
+TEST(ToHtml, TranslatesEveryWordOfATagValuesIncluded)
+{
+    const TagTable table = test::sampleTable();
+    EXPECT_EQ(ToHtml(u"＜書体　色＝「黒」＞", table), u"<font color=\"black\">");
+    EXPECT_EQ(ToHtml(u"      ＜全体　背景色＝「白」＞", table), u"      <body bgcolor=\"white\">");
+}
+
+TEST(ToHtml, TemplateWithBuiltInEntryOnlyKeepsLayout)
+{
+    const std::u16string expected = u"<html>\r\n"
+                                    u"      <ヘッド>\r\n"
+                                    u"          <タイトル><タイトル終わり>\r\n"
+                                    u"      <ヘッド終わり>\r\n"
+                                    u"      <全体 背景色=\"白\">\r\n"
+                                    u"      <書体 色=\"黒\">\r\n"
+                                    u"\r\n"
+                                    u"      <書体終わり>\r\n"
+                                    u"      <全体終わり>\r\n"
+                                    u"<ページ終わり>";
+    EXPECT_EQ(ToHtml(NewDocumentTemplate(), TagTable()), expected);
+}
+
+TEST(ToHtml, TemplateWithDictionaryBecomesHtml)
+{
+    const std::u16string expected = u"<html>\r\n"
+                                    u"      <head>\r\n"
+                                    u"          <title></title>\r\n"
+                                    u"      </head>\r\n"
+                                    u"      <body bgcolor=\"white\">\r\n"
+                                    u"      <font color=\"black\">\r\n"
+                                    u"\r\n"
+                                    u"      </font>\r\n"
+                                    u"      </body>\r\n"
+                                    u"</html>";
+    EXPECT_EQ(ToHtml(NewDocumentTemplate(), test::sampleTable()), expected);
+}
+
+TEST(ToHtml, LookupRulesApplyInsideTags)
+{
+    TagTable table;
+    table.AddTagEntry(u"見出し", u"h1", 8, u"");
+    table.AddTagEntry(u"見出し", u"h2", 8, u"");
+    table.AddTagEntry(u"空", u"", 0, u"");
+    EXPECT_EQ(ToHtml(u"＜見出し＞", table), u"<h1>") << "lower index wins";
+    EXPECT_EQ(ToHtml(u"＜空＞", table), u"<空>") << "empty HtmlName keeps the word";
+
+    table.AddTagEntry(u"", u"X", 0, u"");
+    EXPECT_EQ(ToHtml(u"＜a＝「b」＞", table), u"<a=X\"b\"X>") << "an empty name matches every empty word";
+}
+
+} // namespace

@@ -1,0 +1,222 @@
+#include <DictionaryFile.h>
+#include <NewDocumentTemplate.h>
+#include <ShiftJisCodec.h>
+#include <TagFileFormat.h>
+#include <TextCodec.h>
+#include <TextFile.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qrn;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QString err;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray sjis(const QString &s) { return ShiftJisCodec::encode(s, Unmappable::QuestionMark).bytes; }
+
+} // namespace
+
+// Runs the real qrn-convert executable, copied into a temporary program folder that holds the
+// delivered dictionary, so the default dictionary is that folder's and never the build folder's.
+class ConvertToolTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_exe;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    Run run(const QStringList &args, const QByteArray &input = {}) const
+    {
+        QProcess p;
+        p.start(m_exe, args);
+        p.write(input);
+        p.closeWriteChannel();
+        p.waitForFinished(30000);
+        return {p.exitCode(), p.readAllStandardOutput(), QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+
+    void writeFile(const QString &name, const QByteArray &bytes) const
+    {
+        QFile f(path(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_exe = path(QStringLiteral("qrn-convert"));
+        QVERIFY(QFile::copy(QStringLiteral(QRN_CONVERT_EXE), m_exe));
+        // The delivered dictionary, from its readable source, in the program folder.
+        TagTable table;
+        const QString source = QString::fromUtf8(readAll(QStringLiteral(QRN_DATA_DIR "/KirikoDate.txt")));
+        QVERIFY(ReadTagFileText(toU16View(source), table).markerFound);
+        QVERIFY(table.TagCount() >= 150);
+        QVERIFY(saveDictionaryFile(path(QStringLiteral("KirikoDate.dat")), table).ok);
+    }
+
+    void helpAndVersion()
+    {
+        const Run help = run({QStringLiteral("--help")});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.contains("qrn-convert to-html [--dict FILE]"));
+        QVERIFY(help.out.contains("--out-dir DIR"));
+        const Run version = run({QStringLiteral("--version")});
+        QCOMPARE(version.status, 0);
+        QCOMPARE(version.out, QByteArray("qrn-convert 1.3.5\n"));
+    }
+
+    void templateConvertsWithDeliveredDictionary()
+    {
+        writeFile(QStringLiteral("template.qrnf"), sjis(fromU16(NewDocumentTemplate()) + QStringLiteral("\r\n")));
+        const Run r = run({QStringLiteral("to-html"), path(QStringLiteral("template.qrnf")), path(QStringLiteral("t.html"))});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(readAll(path(QStringLiteral("t.html"))),
+                 QByteArray("<html>\r\n      <head>\r\n          <title></title>\r\n      </head>\r\n"
+                            "      <body bgcolor=\"white\">\r\n      <font color=\"black\">\r\n\r\n"
+                            "      </font>\r\n      </body>\r\n</html>\r\n"));
+    }
+
+    void standardInputToStandardOutputBothWays()
+    {
+        const Run html = run({QStringLiteral("to-html")}, sjis(QStringLiteral("＜全体　背景色＝「赤」＞\r本文")));
+        QCOMPARE(html.status, 0);
+        QCOMPARE(html.out, sjis(QStringLiteral("<body bgcolor=\"red\">\r\n本文\r\n")));
+
+        const Run tags = run({QStringLiteral("to-tags"), QStringLiteral("-"), QStringLiteral("-")},
+                             QByteArray("<HTML><BODY BGCOLOR=\"white\">x</BODY></HTML>\r\n"));
+        QCOMPARE(tags.status, 0);
+        QCOMPARE(ShiftJisCodec::decode(tags.out),
+                 QStringLiteral("＜ページ＞＜全体　背景色＝「白」＞x＜全体終わり＞＜ページ終わり＞\r\n"));
+    }
+
+    void charactersShiftJisCannotHold()
+    {
+        // A UTF-8 dictionary and input can carry what Shift_JIS cannot.
+        TagTable table;
+        QVERIFY(loadDictionaryFile(path(QStringLiteral("KirikoDate.dat")), table).file.ok);
+        QVERIFY(saveDictionaryFile(path(QStringLiteral("utf8.dat")), table, TextEncoding::Utf8).ok);
+        writeFile(QStringLiteral("emoji.txt"), QStringLiteral("＜段落＞😀€").toUtf8());
+        Run r = run({QStringLiteral("to-html"), QStringLiteral("--encoding=utf-8"), QStringLiteral("--dict"),
+                     path(QStringLiteral("utf8.dat")), path(QStringLiteral("emoji.txt"))});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("<p>😀€\r\n"));
+
+        // A byte that maps to nothing decodes to U+FFFD, which Shift_JIS cannot hold either:
+        // HTML keeps it as a character reference, silently.
+        writeFile(QStringLiteral("broken.qrnf"), QByteArray("<p>\xa0</p>"));
+        r = run({QStringLiteral("to-html"), path(QStringLiteral("broken.qrnf"))});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QByteArray("<p>&#xFFFD;</p>\r\n"));
+        QCOMPARE(r.err, QString());
+    }
+
+    void replacementsAreReportedForJapaneseTags()
+    {
+        writeFile(QStringLiteral("broken.html"), QByteArray("<p>\xa0\xa0</p>"));
+        QTemporaryDir out;
+        // Batch mode writes NAME.qrnf with "?" and names the file and the count.
+        const Run r = run({QStringLiteral("to-tags"), QStringLiteral("--out-dir"), out.path(),
+                           path(QStringLiteral("broken.html"))});
+        QCOMPARE(r.status, 0);
+        const QString written = out.filePath(QStringLiteral("broken.qrnf"));
+        QCOMPARE(readAll(written), sjis(QStringLiteral("＜段落＞??＜段落終わり＞\r\n")));
+        QVERIFY2(r.err.contains(written) && r.err.contains(QStringLiteral(" 2 ")), qPrintable(r.err));
+    }
+
+    void batchModeWritesEveryFile()
+    {
+        writeFile(QStringLiteral("a.qrnf"), sjis(QStringLiteral("＜ページ＞")));
+        writeFile(QStringLiteral("b.page.qrnf"), sjis(QStringLiteral("＜段落＞")));
+        QTemporaryDir out;
+        const Run r = run({QStringLiteral("to-html"), QStringLiteral("--out-dir"), out.path(),
+                           path(QStringLiteral("a.qrnf")), path(QStringLiteral("b.page.qrnf"))});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readAll(out.filePath(QStringLiteral("a.html"))), QByteArray("<html>\r\n"));
+        QCOMPARE(readAll(out.filePath(QStringLiteral("b.page.html"))), QByteArray("<p>\r\n"));
+
+        const Run missing = run({QStringLiteral("to-html"), QStringLiteral("--out-dir"), out.path(),
+                                 path(QStringLiteral("nope.qrnf")), path(QStringLiteral("a.qrnf"))});
+        QCOMPARE(missing.status, 1);
+        QVERIFY(missing.err.contains(QStringLiteral("nope.qrnf")));
+        QVERIFY(!QFile::exists(out.filePath(QStringLiteral("nope.html"))));
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no command") << QStringList{} << QStringLiteral("missing command");
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("to-pdf")} << QStringLiteral("to-pdf");
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("to-html"), QStringLiteral("--fast")}
+                                        << QStringLiteral("--fast");
+        QTest::newRow("missing value") << QStringList{QStringLiteral("to-html"), QStringLiteral("--dict")}
+                                       << QStringLiteral("--dict");
+        QTest::newRow("bad encoding") << QStringList{QStringLiteral("to-html"), QStringLiteral("--encoding"),
+                                                     QStringLiteral("latin1")}
+                                      << QStringLiteral("latin1");
+        QTest::newRow("too many operands") << QStringList{QStringLiteral("to-html"), QStringLiteral("a"),
+                                                          QStringLiteral("b"), QStringLiteral("c")}
+                                           << QStringLiteral("'c'");
+        QTest::newRow("out-dir without files") << QStringList{QStringLiteral("to-html"), QStringLiteral("--out-dir"),
+                                                              QStringLiteral("/tmp")}
+                                               << QStringLiteral("--out-dir");
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const Run r = run(args);
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY2(r.err.startsWith(QStringLiteral("qrn-convert: ")) && r.err.contains(message), qPrintable(r.err));
+    }
+
+    void fileErrorsLeaveNoOutput()
+    {
+        writeFile(QStringLiteral("ok.qrnf"), QByteArray("x"));
+        const QString out = path(QStringLiteral("never.html"));
+
+        Run r = run({QStringLiteral("to-html"), QStringLiteral("--dict"), path(QStringLiteral("absent.dat")),
+                     path(QStringLiteral("ok.qrnf")), out});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QStringLiteral("dictionary")) && r.err.contains(QStringLiteral("absent.dat")));
+
+        r = run({QStringLiteral("to-html"), path(QStringLiteral("absent.qrnf")), out});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QStringLiteral("absent.qrnf")));
+
+        r = run({QStringLiteral("to-html"), path(QStringLiteral("ok.qrnf")), path(QStringLiteral("no/such/dir/x.html"))});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QStringLiteral("no/such/dir/x.html")));
+        QVERIFY(!QFile::exists(out));
+
+        // An existing output stays whole when the input cannot be read.
+        writeFile(QStringLiteral("keep.html"), QByteArray("old"));
+        r = run({QStringLiteral("to-html"), path(QStringLiteral("absent.qrnf")), path(QStringLiteral("keep.html"))});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(readAll(path(QStringLiteral("keep.html"))), QByteArray("old"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ConvertToolTest)
+#include "ConvertToolTest.moc"

@@ -1,0 +1,275 @@
+#include "ConvertCommand.h"
+
+#include <DictionaryFile.h>
+#include <HenkanMod.h>
+#include <ProgramFiles.h>
+#include <TextCodec.h>
+#include <TextFile.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <optional>
+
+namespace qrn {
+namespace {
+
+const char HelpText[] =
+    "Usage:\n"
+    "  qrn-convert to-html [--dict FILE] [--encoding shift_jis|utf-8] [INPUT [OUTPUT]]\n"
+    "  qrn-convert to-tags [--dict FILE] [--encoding shift_jis|utf-8] [INPUT [OUTPUT]]\n"
+    "  qrn-convert to-html|to-tags [--dict FILE] [--encoding E] --out-dir DIR FILE...\n"
+    "\n"
+    "Converts Japanese-tag documents to HTML (to-html) or HTML to Japanese tags (to-tags)\n"
+    "with the editor's tag dictionary.\n"
+    "\n"
+    "  --dict FILE       dictionary in the KirikoDate.dat format\n"
+    "                    (default: KirikoDate.dat in the program's folder)\n"
+    "  --encoding E      encoding of the dictionary, input and output: shift_jis (default)\n"
+    "                    or utf-8\n"
+    "  --out-dir DIR     convert every FILE into DIR, as NAME.html (to-html) or\n"
+    "                    NAME.qrnf (to-tags)\n"
+    "  --help            show this text\n"
+    "  --version         show the version\n"
+    "\n"
+    "INPUT absent or \"-\" reads standard input; OUTPUT absent or \"-\" writes standard output.\n"
+    "Lines of the input end at CR LF or a lone CR; the output is the converted text and CR LF.\n"
+    "In Shift_JIS, characters the code page cannot hold are written as character references\n"
+    "(&#x...;) in HTML and as \"?\" in Japanese tags, with a note on standard error.\n"
+    "\n"
+    "Exit status: 0 success, 1 a file could not be read or written, 2 wrong usage.\n";
+
+enum class Direction { ToHtml, ToTags };
+
+struct Options {
+    Direction direction = Direction::ToHtml;
+    QString dictionary;
+    TextEncoding encoding = TextEncoding::ShiftJis;
+    QString outDir;
+    bool hasOutDir = false;
+    QStringList operands;
+};
+
+struct UsageError {
+    QString message;
+};
+
+void say(QIODevice &err, const QString &line)
+{
+    err.write((QStringLiteral("qrn-convert: ") + line + QLatin1Char('\n')).toLocal8Bit());
+}
+
+std::optional<TextEncoding> parseEncoding(const QString &name)
+{
+    const QString n = name.toLower();
+    if (n == QLatin1String("shift_jis") || n == QLatin1String("shift-jis") || n == QLatin1String("sjis")
+        || n == QLatin1String("cp932"))
+        return TextEncoding::ShiftJis;
+    if (n == QLatin1String("utf-8") || n == QLatin1String("utf8"))
+        return TextEncoding::Utf8;
+    return std::nullopt;
+}
+
+// Parses everything after the command word; throws nothing, reports through the optional error.
+std::optional<UsageError> parseOptions(const QStringList &args, Options &opt)
+{
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        QString arg = args[i];
+        QString value;
+        bool hasInlineValue = false;
+        if (arg.startsWith(QLatin1String("--")) && arg.contains(QLatin1Char('='))) {
+            const qsizetype eq = arg.indexOf(QLatin1Char('='));
+            value = arg.mid(eq + 1);
+            arg = arg.left(eq);
+            hasInlineValue = true;
+        }
+        const auto takeValue = [&](QString &into) -> std::optional<UsageError> {
+            if (hasInlineValue) {
+                into = value;
+                return std::nullopt;
+            }
+            if (i + 1 >= args.size())
+                return UsageError{QStringLiteral("option %1 needs a value").arg(arg)};
+            into = args[++i];
+            return std::nullopt;
+        };
+
+        if (arg == QLatin1String("--dict")) {
+            if (auto e = takeValue(opt.dictionary))
+                return e;
+        } else if (arg == QLatin1String("--encoding")) {
+            QString name;
+            if (auto e = takeValue(name))
+                return e;
+            const auto enc = parseEncoding(name);
+            if (!enc)
+                return UsageError{QStringLiteral("unknown encoding '%1' (use shift_jis or utf-8)").arg(name)};
+            opt.encoding = *enc;
+        } else if (arg == QLatin1String("--out-dir")) {
+            if (auto e = takeValue(opt.outDir))
+                return e;
+            opt.hasOutDir = true;
+        } else if (arg == QLatin1String("--")) {
+            opt.operands += args.mid(i + 1);
+            break;
+        } else if (arg.startsWith(QLatin1Char('-')) && arg != QLatin1String("-")) {
+            return UsageError{QStringLiteral("unknown option '%1'").arg(args[i])};
+        } else {
+            opt.operands << args[i];
+        }
+    }
+    if (opt.hasOutDir) {
+        if (opt.operands.isEmpty())
+            return UsageError{QStringLiteral("--out-dir needs at least one input file")};
+        if (opt.operands.contains(QStringLiteral("-")))
+            return UsageError{QStringLiteral("--out-dir cannot read standard input")};
+    } else if (opt.operands.size() > 2) {
+        return UsageError{QStringLiteral("too many arguments: '%1'").arg(opt.operands[2])};
+    }
+    return std::nullopt;
+}
+
+// Converts one text and encodes it with its CR LF, the way the editor writes its files.
+EncodeResult convertAndEncode(const HenkanMod &henkan, Direction direction, const QString &text,
+                              TextEncoding encoding)
+{
+    if (direction == Direction::ToHtml) {
+        const std::u16string html = henkan.ToHtml(toU16View(text));
+        return encodeTextFile(fromU16(html), encoding, Unmappable::CharacterReference);
+    }
+    const std::u16string tags = henkan.ToJapaneseTags(toU16View(text));
+    return encodeTextFile(fromU16(tags), encoding, Unmappable::QuestionMark);
+}
+
+// HTML keeps such characters as references; only Japanese-tag output loses them to "?".
+void reportReplaced(QIODevice &err, Direction direction, const EncodeResult &encoded, const QString &outputName)
+{
+    if (direction == Direction::ToTags && encoded.unmappableCount > 0)
+        say(err, QStringLiteral("%1: %2 character(s) that Shift_JIS cannot hold were written as \"?\"")
+                     .arg(outputName)
+                     .arg(encoded.unmappableCount));
+}
+
+class Converter {
+public:
+    Converter(const Options &opt, const HenkanMod &henkan, QIODevice &in, QIODevice &out, QIODevice &err)
+        : m_opt(opt), m_henkan(henkan), m_in(in), m_out(out), m_err(err)
+    {
+    }
+
+    int single()
+    {
+        const QString input = m_opt.operands.value(0, QStringLiteral("-"));
+        const QString output = m_opt.operands.value(1, QStringLiteral("-"));
+        QString text;
+        if (input == QLatin1String("-")) {
+            const QByteArray bytes = m_in.readAll();
+            text = documentTextFromFileText(decodeText(bytes, m_opt.encoding));
+        } else {
+            ReadTextResult read = readDocumentFile(input, m_opt.encoding);
+            if (!read.ok) {
+                say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
+                return ConvertFileError;
+            }
+            text = std::move(read.text);
+        }
+        const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction, text, m_opt.encoding);
+        if (output == QLatin1String("-")) {
+            if (m_out.write(encoded.bytes) != encoded.bytes.size()) {
+                say(m_err, QStringLiteral("cannot write standard output"));
+                return ConvertFileError;
+            }
+            reportReplaced(m_err, m_opt.direction, encoded, QStringLiteral("standard output"));
+            return ConvertOk;
+        }
+        const FileResult written = writeFileAtomically(output, encoded.bytes);
+        if (!written.ok) {
+            say(m_err, QStringLiteral("cannot write output %1").arg(written.error));
+            return ConvertFileError;
+        }
+        reportReplaced(m_err, m_opt.direction, encoded, output);
+        return ConvertOk;
+    }
+
+    int many()
+    {
+        if (!QFileInfo(m_opt.outDir).isDir()) {
+            say(m_err, QStringLiteral("cannot write into %1: not a folder").arg(m_opt.outDir));
+            return ConvertFileError;
+        }
+        const QString extension = m_opt.direction == Direction::ToHtml ? QStringLiteral(".html") : QStringLiteral(".qrnf");
+        int status = ConvertOk;
+        for (const QString &input : m_opt.operands) {
+            ReadTextResult read = readDocumentFile(input, m_opt.encoding);
+            if (!read.ok) {
+                say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
+                status = ConvertFileError;
+                continue;
+            }
+            const QString output = joinPath(m_opt.outDir, QFileInfo(input).completeBaseName() + extension);
+            const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction, read.text, m_opt.encoding);
+            const FileResult written = writeFileAtomically(output, encoded.bytes);
+            if (!written.ok) {
+                say(m_err, QStringLiteral("cannot write output %1").arg(written.error));
+                status = ConvertFileError;
+                continue;
+            }
+            reportReplaced(m_err, m_opt.direction, encoded, output);
+        }
+        return status;
+    }
+
+private:
+    const Options &m_opt;
+    const HenkanMod &m_henkan;
+    QIODevice &m_in;
+    QIODevice &m_out;
+    QIODevice &m_err;
+};
+
+} // namespace
+
+int runConvertCommand(const QStringList &args, const QString &programFolder, QIODevice &in, QIODevice &out,
+                      QIODevice &err)
+{
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        out.write(HelpText);
+        return ConvertOk;
+    }
+    if (args.contains(QStringLiteral("--version"))) {
+        out.write("qrn-convert " QRN_VERSION_TEXT "\n");
+        return ConvertOk;
+    }
+
+    const auto usage = [&](const QString &message) {
+        say(err, message);
+        err.write("Try 'qrn-convert --help'.\n");
+        return ConvertUsageError;
+    };
+    if (args.isEmpty())
+        return usage(QStringLiteral("missing command (to-html or to-tags)"));
+
+    Options opt;
+    if (args[0] == QLatin1String("to-html"))
+        opt.direction = Direction::ToHtml;
+    else if (args[0] == QLatin1String("to-tags"))
+        opt.direction = Direction::ToTags;
+    else
+        return usage(QStringLiteral("unknown command '%1' (use to-html or to-tags)").arg(args[0]));
+    if (const auto error = parseOptions(args, opt))
+        return usage(error->message);
+
+    const QString dictionary =
+        opt.dictionary.isEmpty() ? joinPath(programFolder, DictionaryFileName) : opt.dictionary;
+    HenkanMod henkan;
+    const DictionaryLoadResult loaded = loadDictionaryFile(dictionary, henkan.tagTable(), opt.encoding);
+    if (!loaded.file.ok) {
+        say(err, QStringLiteral("cannot read dictionary %1").arg(loaded.file.error));
+        return ConvertFileError;
+    }
+
+    Converter converter(opt, henkan, in, out, err);
+    return opt.hasOutDir ? converter.many() : converter.single();
+}
+
+} // namespace qrn

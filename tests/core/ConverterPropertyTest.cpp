@@ -17,7 +17,7 @@ const std::u16string Specials = u"＜<＞>（　 ＝=「」\"【】[]";
 std::u16string randomText(std::mt19937 &rng, std::size_t length, bool withSpecials)
 {
     // Ordinary characters: ASCII, kana, kanji, a surrogate pair's halves, line ends.
-    static const std::u16string ordinary = u"abcXYZ09&;\r\n\tあいうアイウ漢字書体ページ\xD83D\xDE00";
+    static const std::u16string ordinary = u"abcXYZ09&;\r\n\tあいうアイウ漢字書体ページ全体白\xD83D\xDE00";
     std::uniform_int_distribution<int> pick(0, withSpecials ? 3 : 0);
     std::u16string s;
     for (std::size_t i = 0; i < length; ++i) {
@@ -63,6 +63,26 @@ TEST(ConverterProperties, BracketFreeJapaneseTagsSurviveTheRoundTrip)
     const TagTable table;
     const std::u16string html = u"a＜b＞c";
     EXPECT_EQ(ToHtml(ToJapaneseTags(html, table), table), html);
+}
+
+} // namespace
+
+#include <LiteralConverters.h>
+
+namespace {
+
+TEST(ConverterProperties, FastConvertersAgreeWithTheLiteralRuleTables)
+{
+    std::mt19937 rng(2024);
+    TagTable table = test::sampleTable();
+    table.AddTagEntry(u"", u"E", 0, u"");
+    table.AddTagEntry(u"a", u"", 0, u"");
+    table.AddTagEntry(u"ab", u"HTML", 0, u"");
+    for (int i = 0; i < 3000; ++i) {
+        const std::u16string text = randomText(rng, static_cast<std::size_t>(i % 157), true);
+        ASSERT_EQ(ToHtml(text, table), literal::ToHtml(text, table));
+        ASSERT_EQ(ToJapaneseTags(text, table), literal::ToJapaneseTags(text, table));
+    }
 }
 
 } // namespace

@@ -14,6 +14,9 @@ inline const QString HelpIndexFileName = QStringLiteral("Index.html");
 // A folder, the platform's separator and a name.
 QString joinPath(const QString &folder, const QString &name);
 
+// The preview's scratch file in a work folder.
+inline QString scratchFilePath(const QString &workFolder) { return joinPath(workFolder, ScratchFileName); }
+
 // The folder of a path: everything before its last separator, or empty text when it has none.
 QString folderOfPath(const QString &path);
 

@@ -1,0 +1,111 @@
+#include "SettingsFile.h"
+
+#include "TextCodec.h"
+
+#include <QList>
+
+#include <cmath>
+
+namespace qrn {
+
+namespace {
+
+std::optional<std::int32_t> toColorValue(QStringView field)
+{
+    bool ok = false;
+    const qlonglong v = field.trimmed().toLongLong(&ok);
+    if (!ok || v < INT32_MIN || v > INT32_MAX)
+        return std::nullopt;
+    return static_cast<std::int32_t>(v);
+}
+
+std::optional<double> toSize(QStringView field)
+{
+    bool ok = false;
+    const double v = field.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v <= 0 || v > 1638)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<bool> toBool(QStringView field)
+{
+    const QStringView t = field.trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    return std::nullopt;
+}
+
+} // namespace
+
+SettingsFields parseSettingsLine(QStringView text)
+{
+    // Only the first line counts.
+    qsizetype end = text.size();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\r') || text[i] == QLatin1Char('\n')) {
+            end = i;
+            break;
+        }
+    }
+    const QStringView line = text.left(end);
+    const QList<QStringView> f = line.split(QLatin1Char(','));
+    const auto field = [&](qsizetype i) -> std::optional<QStringView> {
+        return i < f.size() ? std::optional<QStringView>(f[i]) : std::nullopt;
+    };
+    SettingsFields r;
+    if (auto v = field(0))
+        r.BackColor = toColorValue(*v);
+    if (auto v = field(1); v && !v->isEmpty())
+        r.FaceName = v->toString();
+    if (auto v = field(2))
+        r.Size = toSize(*v);
+    if (auto v = field(3))
+        r.Bold = toBool(*v);
+    if (auto v = field(4))
+        r.Italic = toBool(*v);
+    if (auto v = field(5))
+        r.ForeColor = toColorValue(*v);
+    return r;
+}
+
+QString formatFontSize(double size)
+{
+    QString s = QString::number(size, 'f', 4);
+    while (s.endsWith(QLatin1Char('0')))
+        s.chop(1);
+    if (s.endsWith(QLatin1Char('.')))
+        s.chop(1);
+    return s;
+}
+
+QString formatSettingsLine(const EditorAppearance &a)
+{
+    const auto boolWord = [](bool b) { return b ? QStringLiteral("True") : QStringLiteral("False"); };
+    return QStringLiteral("%1,%2,%3,%4,%5,%6")
+        .arg(a.BackColor)
+        .arg(a.FaceName, formatFontSize(a.Size), boolWord(a.Bold), boolWord(a.Italic))
+        .arg(a.ForeColor);
+}
+
+SettingsReadResult readSettingsFile(const QString &path)
+{
+    SettingsReadResult result;
+    const ReadBytesResult raw = readFileBytes(path);
+    if (!raw.ok) {
+        result.file = FileResult::failure(raw.error);
+        return result;
+    }
+    result.file = FileResult::success();
+    result.fields = parseSettingsLine(decodeText(raw.bytes, TextEncoding::ShiftJis));
+    return result;
+}
+
+FileResult writeSettingsFile(const QString &path, const EditorAppearance &appearance)
+{
+    return writeTextFile(path, formatSettingsLine(appearance), TextEncoding::ShiftJis, Unmappable::QuestionMark);
+}
+
+} // namespace qrn

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "UiTestSupport.h"
+
+#include <HenkanMod.h>
+#include <NewDocumentTemplate.h>
+#include <main/EditorText.h>
+#include <main/MainForm.h>
+
+#include <QListWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace qrn::test {
+
+// A main window on fakes, with its own program folder.
+struct MainFormHarness {
+    QTemporaryDir dir;
+    HenkanMod henkan;
+    ScriptedMessageBoxes boxes;
+    ScriptedDialogs *dialogs = nullptr;
+    FakePreviews previews;
+    std::unique_ptr<MainForm> form;
+
+    explicit MainFormHarness(bool withDataFiles = true)
+    {
+        if (withDataFiles)
+            makeProgramFolder(dir.path());
+        create();
+    }
+
+    void create()
+    {
+        auto d = std::make_unique<ScriptedDialogs>();
+        dialogs = d.get();
+        form = std::make_unique<MainForm>(henkan, dir.path(), boxes, std::move(d), previews.factory());
+    }
+
+    FakePreview &brw() const { return *previews.last; }
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QString scratch() const { return path(QStringLiteral("Kiriko_WaitFile.htm")); }
+    QString text() const { return form->MainText->text(); }
+
+    void selectCategory(const QString &name) const
+    {
+        const auto items = form->Koumoku->findItems(name, Qt::MatchExactly);
+        QVERIFY(!items.isEmpty());
+        form->Koumoku->setCurrentItem(items.first());
+    }
+    void doubleClickRow(const QString &row) const
+    {
+        const auto items = form->Naiyou->findItems(row, Qt::MatchExactly);
+        QVERIFY(!items.isEmpty());
+        form->Naiyou->setCurrentItem(items.first());
+        emit form->Naiyou->itemDoubleClicked(items.first());
+    }
+    QStringList paletteRows() const
+    {
+        QStringList rows;
+        for (int i = 0; i < form->Naiyou->count(); ++i)
+            rows << form->Naiyou->item(i)->text();
+        return rows;
+    }
+
+    // Every box and dialog that was shown was scripted, and every scripted one was shown.
+    void verifyScriptsUsed() const
+    {
+        QVERIFY2(boxes.unexpected.isEmpty(), qPrintable(boxes.unexpected.join(QLatin1Char('|'))));
+        QVERIFY(boxes.allAnswered());
+        QCOMPARE(dialogs->unexpected, 0);
+        QVERIFY(dialogs->allAnswered());
+    }
+};
+
+} // namespace qrn::test

@@ -1,0 +1,468 @@
+#include "MainFormHarness.h"
+
+#include <main/GeneralDate.h>
+#include <main/MainLayout.h>
+#include <main/SplitterBar.h>
+#include <dialogs/Form1.h>
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+
+using namespace qrn;
+using namespace qrn::test;
+
+namespace {
+const QString Template = fromU16(NewDocumentTemplate());
+const QString TemplateHtml = QStringLiteral(
+    "<html>\r\n      <head>\r\n          <title></title>\r\n      </head>\r\n      <body bgcolor=\"white\">\r\n"
+    "      <font color=\"black\">\r\n\r\n      </font>\r\n      </body>\r\n</html>");
+} // namespace
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startUpShowsTheTemplateAsAnUnchangedDocument();
+    void startUpWithoutDictionaryShowsMessageAndWritesNothing();
+    void startUpWithoutSettingsShowsMessageAndLeavesNoScratchFile();
+    void menusHaveTheirCaptionsInOrder();
+    void everyTextChangeMarksTheDocumentAndAppearanceDoesNot();
+    void doubleClickInsertsBracketedTagsOrBareColourWords();
+    void workFolderCategoryListsFilesAndInsertsNames();
+    void descriptionLineTakesTheLaterEntry();
+    void paletteRefreshesOnlyWhenAsked();
+    void manualModeHoldsThePreviewUntilRefresh();
+    void titleFollowsThePreviewLoads();
+    void sourceWindowShowsASnapshotAndIsReused();
+    void selectAllAndDateInsertion();
+    void generalDateFormat();
+    void layoutPass_data();
+    void layoutPass();
+    void splittersMoveOnlyWithTheLeftButton();
+    void getSagyouTakesTextBeforeTheLastSeparator();
+};
+
+void MainFormTest::startUpShowsTheTemplateAsAnUnchangedDocument()
+{
+    MainFormHarness h;
+    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN"));
+    QVERIFY(h.form->Form_Load());
+
+    QCOMPARE(h.text(), Template);
+    QCOMPARE(h.text().size(), 141);
+    QVERIFY(!h.form->DocChanged);
+    QCOMPARE(h.form->WorkFolder, h.dir.path());
+    QVERIFY(h.form->DocPath.isEmpty());
+
+    QCOMPARE(h.form->Koumoku->count(), 9);
+    QCOMPARE(h.form->Koumoku->item(0)->text(), QStringLiteral("作業フォルダ"));
+    QCOMPARE(h.form->Koumoku->item(8)->text(), QStringLiteral("ユーザー定義"));
+    QCOMPARE(h.form->Koumoku->currentItem()->text(), QStringLiteral("基本タグ"));
+    QCOMPARE(h.paletteRows().value(0), QStringLiteral("ページ"));
+    QVERIFY(h.form->WrapInBrackets);
+    QCOMPARE(h.form->StaDescription->text(), QStringLiteral("選択されている項目の説明を表示します"));
+
+    // The template went to the preview through the scratch file in the program folder.
+    QCOMPARE(readAllBytes(h.scratch()), TemplateHtml.toLatin1() + "\r\n");
+    QCOMPARE(h.brw().navigations, QStringList{h.scratch()});
+    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN"));
+    h.brw().finishLoad();
+    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [QRNドキュメント]"));
+    h.verifyScriptsUsed();
+}
+
+void MainFormTest::startUpWithoutDictionaryShowsMessageAndWritesNothing()
+{
+    MainFormHarness h(false);
+    QVERIFY(writeBytes(h.path(QStringLiteral("EditerFontDate.dat")), "16777215,x,9,False,False,0\r\n"));
+    h.boxes.expect(ScriptedMessageBoxes::Information);
+    QVERIFY(!h.form->Form_Load());
+    QCOMPARE(h.boxes.calls.value(0).text, QStringLiteral("データを読み込めません。"));
+    QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("EditerFontDate.dat")});
+    QVERIFY(h.brw().navigations.isEmpty());
+    h.verifyScriptsUsed();
+}
+
+void MainFormTest::startUpWithoutSettingsShowsMessageAndLeavesNoScratchFile()
+{
+    MainFormHarness h;
+    QVERIFY(QFile::remove(h.path(QStringLiteral("EditerFontDate.dat"))));
+    h.boxes.expect(ScriptedMessageBoxes::Information);
+    QVERIFY(!h.form->Form_Load());
+    QCOMPARE(h.boxes.calls.value(0).text, QStringLiteral("データを読み込めません。"));
+    QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("KirikoDate.dat")});
+    h.verifyScriptsUsed();
+}
+
+void MainFormTest::menusHaveTheirCaptionsInOrder()
+{
+    MainFormHarness h;
+    const QStringList expected = {
+        QStringLiteral("ファイル(&F): 新規作成(&N) 開く(&O) 上書き保存(&S) 名前を付けて保存(&A) - HTMLで保存(&H) HTMLを変換(&E) - 終了(&X)"),
+        QStringLiteral("編集(&E): 全て選択(&A) 日付と時刻 - HTML表示(&H)"),
+        QStringLiteral("設定(&S): フォント(&F) エディタの背景色(&B) 文字色(&C) - ユーザー定義タグ(&T)"),
+        QStringLiteral("ブラウザ(&B): 戻る(&B) 進む(&N) 最新の情報に更新(&N) - 手動で更新する(&H)"),
+        QStringLiteral("ヘルプ(&H): マニュアル(&H) - バージョン情報(&A)"),
+    };
+    QStringList actual;
+    for (QAction *menuAction : h.form->menuBar()->actions()) {
+        QStringList items;
+        for (QAction *a : menuAction->menu()->actions()) {
+            items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+            QVERIFY(a->shortcut().isEmpty());
+            QVERIFY(a->isEnabled() && a->isVisible() && !a->isChecked());
+        }
+        actual << menuAction->text() + QStringLiteral(": ") + items.join(QLatin1Char(' '));
+    }
+    QCOMPARE(actual, expected);
+}
+
+void MainFormTest::everyTextChangeMarksTheDocumentAndAppearanceDoesNot()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->show();
+    EditorText *editor = h.form->MainText;
+
+    QTest::keyClicks(editor, QStringLiteral("a"));
+    QVERIFY(h.form->DocChanged);
+
+    h.form->DocChanged = false;
+    editor->undo();
+    QVERIFY(h.form->DocChanged);
+
+    h.form->DocChanged = false;
+    h.doubleClickRow(QStringLiteral("ページ"));
+    QVERIFY(h.form->DocChanged);
+
+    h.form->DocChanged = false;
+    h.form->mmnyDate_Click();
+    QVERIFY(h.form->DocChanged);
+
+    h.form->DocChanged = false;
+    QFont font = editor->font();
+    font.setPointSize(20);
+    font.setBold(true);
+    editor->setFont(font);
+    editor->setBackColor(0x00FF00);
+    editor->setForeColor(0x0000FF);
+    QVERIFY(!h.form->DocChanged);
+}
+
+void MainFormTest::doubleClickInsertsBracketedTagsOrBareColourWords()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    EditorText *editor = h.form->MainText;
+    editor->setText(QStringLiteral("ab\r\ncd"));
+
+    QTextCursor c = editor->textCursor();
+    c.setPosition(1);
+    editor->setTextCursor(c);
+    h.doubleClickRow(QStringLiteral("ページ"));
+    QCOMPARE(h.text(), QStringLiteral("a＜ページ＞b\r\ncd"));
+    QCOMPARE(editor->textCursor().position(), 6);
+    QVERIFY(!editor->textCursor().hasSelection());
+
+    // A selection is replaced; a colour word goes in bare.
+    h.selectCategory(QStringLiteral("色"));
+    QVERIFY(!h.form->WrapInBrackets);
+    QVERIFY(h.paletteRows().contains(QStringLiteral("白")));
+    c.setPosition(0);
+    c.setPosition(1, QTextCursor::KeepAnchor);
+    editor->setTextCursor(c);
+    h.doubleClickRow(QStringLiteral("白"));
+    QCOMPARE(h.text(), QStringLiteral("白＜ページ＞b\r\ncd"));
+    QCOMPARE(editor->textCursor().position(), 1);
+
+    h.selectCategory(QStringLiteral("テーブル"));
+    QVERIFY(h.form->WrapInBrackets);
+    h.doubleClickRow(QStringLiteral("表"));
+    QCOMPARE(h.text(), QStringLiteral("白＜表＞＜ページ＞b\r\ncd"));
+}
+
+void MainFormTest::workFolderCategoryListsFilesAndInsertsNames()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    QVERIFY(writeBytes(h.path(QStringLiteral("b.html")), "x"));
+    QVERIFY(writeBytes(h.path(QStringLiteral("a.qrnf")), "x"));
+    QVERIFY(writeBytes(h.path(QStringLiteral(".hidden")), "x"));
+    QVERIFY(QDir(h.dir.path()).mkdir(QStringLiteral("sub")));
+    QVERIFY(QFile::exists(h.scratch()));
+
+    const bool wrapBefore = h.form->WrapInBrackets;
+    h.selectCategory(QStringLiteral("作業フォルダ"));
+    QCOMPARE(h.paletteRows(), (QStringList{QStringLiteral("EditerFontDate.dat"), QStringLiteral("KirikoDate.dat"),
+                                           QStringLiteral("a.qrnf"), QStringLiteral("b.html")}));
+    QCOMPARE(h.form->WrapInBrackets, wrapBefore);
+
+    h.form->Naiyou->setCurrentRow(2);
+    QCOMPARE(h.form->StaDescription->text(), QStringLiteral("a.qrnf"));
+    h.form->MainText->setText(QString());
+    h.doubleClickRow(QStringLiteral("a.qrnf"));
+    QCOMPARE(h.text(), QStringLiteral("a.qrnf"));
+
+    // A work folder that is gone keeps the last listing's folder.
+    QTemporaryDir other;
+    QVERIFY(writeBytes(other.filePath(QStringLiteral("only.txt")), "x"));
+    h.form->WorkFolder = other.path();
+    h.form->Koumoku_Click();
+    QCOMPARE(h.paletteRows(), QStringList{QStringLiteral("only.txt")});
+    h.form->WorkFolder = other.path() + QStringLiteral("/missing");
+    h.form->Koumoku_Click();
+    QCOMPARE(h.paletteRows(), QStringList{QStringLiteral("only.txt")});
+}
+
+void MainFormTest::descriptionLineTakesTheLaterEntry()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    TagTable &table = h.henkan.tagTable();
+    table.AddTagEntry(u"二重", u"x", 0, u"first");
+    table.AddTagEntry(u"二重", u"y", 7, u"second");
+    h.form->Koumoku_Click();
+    const QStringList rows = h.paletteRows();
+    QCOMPARE(rows.count(QStringLiteral("二重")), 1);
+    h.form->Naiyou->setCurrentRow(int(rows.indexOf(QStringLiteral("二重"))));
+    QCOMPARE(h.form->StaDescription->text(), QStringLiteral("second"));
+
+    h.form->Naiyou->setCurrentRow(0);
+    QCOMPARE(h.form->StaDescription->text(), QStringLiteral("＜ページ＞ | HTMLを書きこむ | <html>"));
+
+    // Inserted once per double-click however many entries share the name.
+    h.form->MainText->setText(QString());
+    h.doubleClickRow(QStringLiteral("二重"));
+    QCOMPARE(h.text(), QStringLiteral("＜二重＞"));
+}
+
+void MainFormTest::paletteRefreshesOnlyWhenAsked()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.selectCategory(QStringLiteral("ユーザー定義"));
+    QVERIFY(h.paletteRows().isEmpty());
+
+    TagTable &table = h.henkan.tagTable();
+    table.AddTagEntry(u"見出し", u"h1", 8, u"");
+    table.AddTagEntry(u"命令", u"cmd", 9, u"");
+    QVERIFY(h.paletteRows().isEmpty());
+    h.form->Koumoku_Click();
+    QCOMPARE(h.paletteRows(), QStringList{QStringLiteral("見出し")});
+
+    // A deleted entry's row stays until the next refresh and inserts nothing.
+    QVERIFY(table.DeleteTagEntry(u"見出し"));
+    h.form->MainText->setText(QStringLiteral("x"));
+    h.doubleClickRow(QStringLiteral("見出し"));
+    QCOMPARE(h.text(), QStringLiteral("x"));
+}
+
+void MainFormTest::manualModeHoldsThePreviewUntilRefresh()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.brw().finishLoad();
+    const QByteArray before = readAllBytes(h.scratch());
+    const int navigations = int(h.brw().navigations.size());
+
+    h.form->mmnyHand->trigger();
+    QVERIFY(h.form->mmnyHand->isChecked());
+    QCOMPARE(h.brw().navigations.size(), navigations);
+
+    h.form->MainText->setText(QStringLiteral("＜ページ＞😀"));
+    h.form->DocPath = QStringLiteral("/tmp/x.qrnf");
+    QCOMPARE(readAllBytes(h.scratch()), before);
+    QCOMPARE(h.brw().navigations.size(), navigations);
+    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [QRNドキュメント]"));
+
+    h.form->mmnyKousin->trigger();
+    QCOMPARE(readAllBytes(h.scratch()), QByteArray("<html>&#x1F600;\r\n"));
+    QCOMPARE(h.brw().navigations.size(), navigations + 1);
+    QVERIFY(h.form->mmnyHand->isChecked());
+
+    // Unchecking catches the preview up at once.
+    h.form->MainText->setText(QString());
+    h.form->mmnyHand->trigger();
+    QVERIFY(!h.form->mmnyHand->isChecked());
+    QCOMPARE(readAllBytes(h.scratch()), QByteArray("\r\n"));
+    QCOMPARE(h.brw().navigations.size(), navigations + 2);
+
+    h.form->mmnyBack->trigger();
+    h.form->mmnyNext->trigger();
+    QCOMPARE(h.brw().backs, 1);
+    QCOMPARE(h.brw().forwards, 1);
+    QCOMPARE(h.brw().navigations.size(), navigations + 2);
+}
+
+void MainFormTest::titleFollowsThePreviewLoads()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->DocPath = h.path(QStringLiteral("page.qrnf"));
+    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN"));
+    h.brw().finishLoad();
+    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [") + h.path(QStringLiteral("page.qrnf")) + QStringLiteral("]"));
+}
+
+void MainFormTest::sourceWindowShowsASnapshotAndIsReused()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->mmnyHtmlHyozi->trigger();
+    QPointer<Form1> window = h.form->sourceWindow();
+    QVERIFY(window && window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("HTML - [QRNドキュメント]"));
+    QCOMPARE(window->Text1->toPlainText(), QString(TemplateHtml).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+
+    h.form->MainText->setText(QStringLiteral("＜ページ＞"));
+    QVERIFY(window->Text1->toPlainText().startsWith(QStringLiteral("<html>\n")));
+
+    h.form->DocPath = QStringLiteral("/w/a.qrnf");
+    h.form->mmnyHtmlHyozi->trigger();
+    QCOMPARE(h.form->sourceWindow(), window.data());
+    QCOMPARE(window->Text1->toPlainText(), QStringLiteral("<html>"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("HTML - [/w/a.qrnf]"));
+
+    // Margins: a window too small for them keeps the box's last height; its width still follows.
+    // 610 and 310 twips are 40.67 and 20.67 pixels at 96 dpi.
+    window->resize(400, 300);
+    const QRect fitted = window->Text1->geometry();
+    QCOMPARE(fitted.topLeft(), QPoint(8, 8));
+    QCOMPARE(fitted.height(), qRound(window->frameGeometry().height() - 610 / 15.0));
+    window->resize(200, 20);
+    QCOMPARE(window->Text1->height(), fitted.height());
+    QCOMPARE(window->Text1->width(), qRound(window->frameGeometry().width() - 310 / 15.0));
+
+    window->close();
+    QTRY_VERIFY(!window);
+    h.form->mmnyHtmlHyozi->trigger();
+    QVERIFY(h.form->sourceWindow());
+    h.form->sourceWindow()->close();
+}
+
+void MainFormTest::selectAllAndDateInsertion()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->MainText->setText(QString());
+    h.form->mmnyAll->trigger();
+    QVERIFY(!h.form->MainText->textCursor().hasSelection());
+
+    h.form->MainText->setText(QStringLiteral("ab\r\ncd"));
+    h.form->mmnyAll->trigger();
+    QCOMPARE(h.form->MainText->textCursor().selectedText(), QStringLiteral("ab") + QChar(QChar::ParagraphSeparator) + QStringLiteral("cd"));
+
+    h.form->DocChanged = false;
+    h.form->mmnyDate->trigger();
+    QVERIFY(h.form->DocChanged);
+    QVERIFY(!h.text().contains(QStringLiteral("ab")));
+    QVERIFY(h.text().contains(QString::number(QDate::currentDate().year() % 100)));
+}
+
+void MainFormTest::generalDateFormat()
+{
+    const QLocale ja(QLocale::Japanese, QLocale::Japan);
+    QCOMPARE(generalDateText(QDateTime(QDate(2003, 8, 9), QTime(14, 5, 9)), ja), QStringLiteral("2003/08/09 14:05:09"));
+    QCOMPARE(generalDateText(QDateTime(QDate(2003, 8, 9), QTime(0, 0)), ja), QStringLiteral("2003/08/09"));
+    QCOMPARE(generalDateText(QDateTime(QDate(2003, 8, 9), QTime(0, 0, 1)), ja), QStringLiteral("2003/08/09 0:00:01"));
+}
+
+void MainFormTest::layoutPass_data()
+{
+    QTest::addColumn<float>("W");
+    QTest::addColumn<float>("H");
+    QTest::addColumn<float>("X2");
+    QTest::addColumn<float>("Y1");
+    QTest::addColumn<QList<float>>("expected"); // Koumoku w, Naiyou w/h, bar2 h, MainText l/w/h, Brw l/t/w/h, bar1 l/w
+
+    QTest::newRow("initial") << 8295.f << 8040.f << 1800.f << 3960.f
+                             << QList<float>{1680, 1680, 5600, 8040, 1920, 6175, 3840, 1920, 4080, 6175, 2960, 1920, 6375};
+    QTest::newRow("vertical bar 300 right") << 8295.f << 8040.f << 2100.f << 3960.f
+                                            << QList<float>{1980, 1980, 5600, 8040, 2220, 5875, 3840, 2220, 4080, 5875, 2960, 2220, 6075};
+    QTest::newRow("horizontal bar 500 down") << 8295.f << 8040.f << 1800.f << 4460.f
+                                             << QList<float>{1680, 1680, 5600, 8040, 1920, 6175, 4340, 1920, 4580, 6175, 2460, 1920, 6375};
+    // Lists would be negative: they keep their widths, the rest still follows the bar.
+    QTest::newRow("vertical bar left of 120") << 8295.f << 8040.f << 60.f << 3960.f
+                                              << QList<float>{1695, 1695, 5600, 8040, 180, 7915, 3840, 180, 4080, 7915, 2960, 180, 8115};
+    // Minimised: heights and widths that come out negative keep their values.
+    QTest::newRow("minimised") << 2400.f << 450.f << 1800.f << 3960.f
+                               << QList<float>{1680, 1680, 5280, 450, 1920, 280, 3840, 1920, 4080, 280, 2655, 1920, 480};
+}
+
+void MainFormTest::layoutPass()
+{
+    QFETCH(float, W);
+    QFETCH(float, H);
+    QFETCH(float, X2);
+    QFETCH(float, Y1);
+    QFETCH(QList<float>, expected);
+    PaneRects p;
+    p.LineHenkou2.left = X2;
+    p.LineHenkou1.top = Y1;
+    LayoutPass(p, W, H);
+    const QList<float> actual{p.Koumoku.width,   p.Naiyou.width,   p.Naiyou.height, p.LineHenkou2.height,
+                              p.MainText.left,   p.MainText.width, p.MainText.height, p.Brw.left,
+                              p.Brw.top,         p.Brw.width,      p.Brw.height,    p.LineHenkou1.left,
+                              p.LineHenkou1.width};
+    QCOMPARE(actual, expected);
+    // The fixed edges never move.
+    QCOMPARE(p.Koumoku.left, 120.f);
+    QCOMPARE(p.Naiyou.top, 1440.f);
+    QCOMPARE(p.MainText.top, 120.f);
+    QCOMPARE(p.Koumoku.height, 1320.f);
+
+    // Restoring after minimising gives back every rectangle.
+    PaneRects again = p;
+    LayoutPass(again, 2400.f, 450.f);
+    LayoutPass(again, W, H);
+    QCOMPARE(again, p);
+}
+
+void MainFormTest::splittersMoveOnlyWithTheLeftButton()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    const PaneRects start = h.form->panes();
+
+    h.form->LineHenkou2_MouseDown(1, 0, 60.5f, 10);
+    QCOMPARE(h.form->DragStart, std::int16_t(60));
+    h.form->LineHenkou2_MouseMove(1, 0, 360.5f, 10);
+    PaneRects moved = h.form->panes();
+    QCOMPARE(moved.LineHenkou2.left, start.LineHenkou2.left + 300.5f);
+    QCOMPARE(moved.Koumoku.width, start.Koumoku.width + 300.5f);
+    QCOMPARE(moved.MainText.left + moved.MainText.width, start.MainText.left + start.MainText.width);
+
+    for (int buttons : {0, 2, 3, 4}) {
+        h.form->LineHenkou2_MouseMove(buttons, 0, 900, 10);
+        h.form->LineHenkou1_MouseMove(buttons, 0, 10, 900);
+        QCOMPARE(h.form->panes(), moved);
+    }
+
+    h.form->LineHenkou1_MouseDown(2, 0, 10, 61.5f);
+    QCOMPARE(h.form->DragStart, std::int16_t(62)); // half to even
+    h.form->LineHenkou1_MouseMove(1, 0, 10, 561.5f);
+    const PaneRects down = h.form->panes();
+    QCOMPARE(down.MainText.height, moved.MainText.height + 499.5f);
+    QCOMPARE(down.Brw.top + down.Brw.height, moved.Brw.top + moved.Brw.height);
+
+    // Real mouse events on the bar reach the same handlers.
+    h.form->show();
+    QTest::mousePress(h.form->LineHenkou2, Qt::LeftButton, Qt::KeyboardModifiers(), QPoint(2, 5));
+    QMouseEvent move(QEvent::MouseMove, QPointF(22, 5), h.form->LineHenkou2->mapToGlobal(QPointF(22, 5)),
+                     Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(h.form->LineHenkou2, &move);
+    QCOMPARE(h.form->panes().LineHenkou2.left, down.LineHenkou2.left + 300.f);
+}
+
+void MainFormTest::getSagyouTakesTextBeforeTheLastSeparator()
+{
+    MainFormHarness h;
+    const QString sep = QDir::separator();
+    QCOMPARE(h.form->GetSagyou(QStringLiteral("a.qrnf")), QString());
+    QCOMPARE(h.form->GetSagyou(QStringLiteral("C:") + sep + QStringLiteral("a.qrnf")), QStringLiteral("C:"));
+    QCOMPARE(h.form->GetSagyou(sep + QStringLiteral("web") + sep + QStringLiteral("index.qrnf")), sep + QStringLiteral("web"));
+}
+
+QTEST_MAIN(MainFormTest)
+#include "MainFormTest.moc"

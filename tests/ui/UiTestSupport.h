@@ -1,0 +1,207 @@
+#pragma once
+
+// Fakes for the dialog and message-box interfaces and the browser pane, and a program folder
+// with the files start-up reads. Each fake keeps a queue of scripted answers and records every
+// call; a call nobody scripted is recorded as unexpected, and the test fails on it.
+
+#include <DialogService.h>
+#include <DictionaryFile.h>
+#include <MessageBoxes.h>
+#include <PreviewView.h>
+#include <ShiftJisCodec.h>
+#include <TagFileFormat.h>
+#include <TextCodec.h>
+#include <TextFile.h>
+
+#include <QFile>
+#include <QQueue>
+#include <QTemporaryDir>
+#include <QWidget>
+
+namespace qrn::test {
+
+class FakePreview : public PreviewView {
+    Q_OBJECT
+public:
+    explicit FakePreview(QWidget *parent) : PreviewView(parent), m_widget(new QWidget(parent)) {}
+
+    QWidget *widget() override { return m_widget; }
+    void navigate(const QString &filePath) override { navigations << filePath; }
+    bool goBack() override { return backs++, canGoBack; }
+    bool goForward() override { return forwards++, canGoForward; }
+
+    // What the real pane reports when a load completes.
+    void finishLoad() { emit loadFinished(); }
+
+    QStringList navigations;
+    int backs = 0, forwards = 0;
+    bool canGoBack = false, canGoForward = false;
+
+private:
+    QWidget *m_widget;
+};
+
+// Creates fake panes and remembers the last one.
+struct FakePreviews {
+    FakePreview *last = nullptr;
+    BrowserFactory factory()
+    {
+        return [this](QWidget *parent) { return last = new FakePreview(parent); };
+    }
+};
+
+class ScriptedMessageBoxes : public MessageBoxes {
+public:
+    enum Kind { Information, AskToSave, AskYesNo, Error };
+    struct Call {
+        Kind kind;
+        QString text;
+    };
+
+    // Scripts the next box: its kind and, for questions, the answer (true: Yes).
+    void expect(Kind kind, bool answer = true) { m_script.enqueue({kind, answer}); }
+
+    QList<Call> calls;
+    QStringList unexpected;
+    bool allAnswered() const { return m_script.isEmpty(); }
+
+    void information(QWidget *, const QString &text) override { take(Information, text); }
+    bool askToSave(QWidget *, const QString &text) override { return take(AskToSave, text); }
+    bool askYesNo(QWidget *, const QString &text) override { return take(AskYesNo, text); }
+    void error(QWidget *, const QString &text) override { take(Error, text); }
+
+private:
+    struct Answer {
+        Kind kind;
+        bool yes;
+    };
+    bool take(Kind kind, const QString &text)
+    {
+        calls.append({kind, text});
+        if (m_script.isEmpty() || m_script.head().kind != kind) {
+            unexpected << text;
+            return false;
+        }
+        return m_script.dequeue().yes;
+    }
+    QQueue<Answer> m_script;
+};
+
+class ScriptedDialogs : public DialogService {
+public:
+    enum Kind { OpenDialog, SaveDialog, FontDialog, ColorDialog };
+    struct Call {
+        Kind kind;
+        QString fileName; // the file name setting when the dialog was shown
+        QString filter;
+        std::int32_t color;
+        std::int32_t flags;
+    };
+    struct Answer {
+        Kind kind = OpenDialog;
+        bool accept = false;
+        QString fileName;
+        std::int32_t color = 0;
+        QString fontName;
+        double fontSize = 0;
+        bool bold = false, italic = false;
+        Answer withFile(const QString &path) const
+        {
+            Answer a = *this;
+            a.fileName = path;
+            return a;
+        }
+    };
+    static Answer answer(Kind kind, bool accept)
+    {
+        Answer a;
+        a.kind = kind;
+        a.accept = accept;
+        return a;
+    }
+
+    void chooseFile(Kind kind, const QString &path) { m_script.enqueue(answer(kind, true).withFile(path)); }
+    void cancel(Kind kind) { m_script.enqueue(answer(kind, false)); }
+    void chooseColor(std::int32_t color)
+    {
+        Answer a = answer(ColorDialog, true);
+        a.color = color;
+        m_script.enqueue(a);
+    }
+    void chooseFont(const QString &name, double size, bool bold, bool italic)
+    {
+        Answer a = answer(FontDialog, true);
+        a.fontName = name;
+        a.fontSize = size;
+        a.bold = bold;
+        a.italic = italic;
+        m_script.enqueue(a);
+    }
+
+    QList<Call> calls;
+    int unexpected = 0;
+    bool allAnswered() const { return m_script.isEmpty(); }
+
+    bool ShowOpen(QWidget *) override { return take(OpenDialog); }
+    bool ShowSave(QWidget *) override { return take(SaveDialog); }
+    bool ShowFont(QWidget *) override { return take(FontDialog); }
+    bool ShowColor(QWidget *) override { return take(ColorDialog); }
+
+private:
+    bool take(Kind kind)
+    {
+        calls.append({kind, FileName, Filter, Color, Flags});
+        if (m_script.isEmpty() || m_script.head().kind != kind) {
+            ++unexpected;
+            return false;
+        }
+        const Answer a = m_script.dequeue();
+        if (!a.accept)
+            return false;
+        switch (kind) {
+        case OpenDialog:
+        case SaveDialog:
+            FileName = a.fileName;
+            break;
+        case ColorDialog:
+            Color = a.color;
+            break;
+        case FontDialog:
+            FontName = a.fontName;
+            FontSize = a.fontSize;
+            FontBold = a.bold;
+            FontItalic = a.italic;
+            break;
+        }
+        return true;
+    }
+    QQueue<Answer> m_script;
+};
+
+inline QByteArray readAllBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+inline QByteArray sjis(const QString &text) { return ShiftJisCodec::encode(text, Unmappable::QuestionMark).bytes; }
+
+// A program folder holding the delivered dictionary (from its readable source) and a settings file.
+inline bool makeProgramFolder(const QString &folder,
+                              const QString &settings = QStringLiteral("16777215,Noto Sans Mono CJK JP,11,False,False,0"))
+{
+    TagTable table;
+    const QString source = QString::fromUtf8(readAllBytes(QStringLiteral(QRN_DATA_DIR "/KirikoDate.txt")));
+    if (!ReadTagFileText(toU16View(source), table).markerFound)
+        return false;
+    return saveDictionaryFile(folder + QStringLiteral("/KirikoDate.dat"), table).ok
+           && writeBytes(folder + QStringLiteral("/EditerFontDate.dat"), sjis(settings + QStringLiteral("\r\n")));
+}
+
+} // namespace qrn::test

@@ -9,6 +9,7 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    qrn::registerLocalPageScheme();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QRN"));
     QApplication::setApplicationVersion(QStringLiteral(QRN_VERSION_TEXT));

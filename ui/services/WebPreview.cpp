@@ -1,13 +1,17 @@
 #include "WebPreview.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInfo>
-#include <QWebEngineView>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
 
 namespace qrn {
 
@@ -18,21 +22,60 @@ QString cleanAbsolute(const QString &path)
     const QString canonical = info.canonicalFilePath();
     return QDir::cleanPath(canonical.isEmpty() ? info.absoluteFilePath() : canonical);
 }
+
+// True when the first kilobytes of an HTML file name a charset of their own.
+bool declaresCharset(const QByteArray &bytes)
+{
+    return bytes.left(4096).toLower().contains("charset");
+}
 } // namespace
 
-void LocalFileGuard::setAllowedFolder(const QString &folder)
+void registerLocalPageScheme()
+{
+    QWebEngineUrlScheme scheme(LocalPageScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    // Local like file:, and its pages may load local resources: their own images and style sheets.
+    scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+void LocalFolderRule::setAllowedFolder(const QString &folder)
 {
     m_root = cleanAbsolute(folder);
 }
 
-bool LocalFileGuard::allows(const QUrl &url) const
+bool LocalFolderRule::allowsPath(const QString &path) const
 {
-    if (!url.isLocalFile())
-        return true;
     if (m_root.isEmpty())
         return false;
-    const QString path = cleanAbsolute(url.toLocalFile());
-    return path == m_root || path.startsWith(m_root.endsWith(QLatin1Char('/')) ? m_root : m_root + QLatin1Char('/'));
+    const QString p = cleanAbsolute(path);
+    const QString prefix = m_root.endsWith(QLatin1Char('/')) ? m_root : m_root + QLatin1Char('/');
+    return p == m_root || p.startsWith(prefix);
+}
+
+void LocalPageHandler::requestStarted(QWebEngineUrlRequestJob *job)
+{
+    const QString path = job->requestUrl().path();
+    if (job->requestMethod() != "GET" || !m_rule.allowsPath(path)) {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    auto *buffer = new QBuffer(job);
+    buffer->setData(file.readAll());
+    QByteArray type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toLatin1();
+    if ((type == "text/html" || type == "text/plain") && !declaresCharset(buffer->data()))
+        type += ";charset=Shift_JIS";
+    job->reply(type, buffer);
+}
+
+bool LocalFileGuard::allows(const QUrl &url) const
+{
+    return !url.isLocalFile() || m_rule.allowsPath(url.toLocalFile());
 }
 
 void LocalFileGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
@@ -44,17 +87,31 @@ void LocalFileGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
 WebPreview::WebPreview(QWidget *parent)
     : PreviewView(parent),
       m_profile(new QWebEngineProfile(this)), // off the record: nothing is kept on disk
-      m_guard(new LocalFileGuard(this)),
       m_view(new QWebEngineView(parent))
 {
-    m_profile->setUrlRequestInterceptor(m_guard);
+    m_profile->installUrlSchemeHandler(LocalPageScheme, new LocalPageHandler(m_rule, m_profile));
+    m_profile->setUrlRequestInterceptor(new LocalFileGuard(m_rule, m_profile));
     auto *page = new QWebEnginePage(m_profile, m_view);
     m_view->setPage(page);
     QWebEngineSettings *settings = page->settings();
     settings->setDefaultTextEncoding(QStringLiteral("Shift_JIS"));
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     connect(m_view, &QWebEngineView::loadFinished, this, [this] { emit loadFinished(); });
+}
+
+// The page must go before the profile it was made with.
+WebPreview::~WebPreview()
+{
+    delete m_view;
+}
+
+QUrl WebPreview::urlOfFile(const QString &filePath)
+{
+    QUrl url;
+    url.setScheme(QString::fromLatin1(LocalPageScheme));
+    url.setPath(QDir::fromNativeSeparators(QFileInfo(filePath).absoluteFilePath()));
+    return url;
 }
 
 QWidget *WebPreview::widget()
@@ -64,11 +121,11 @@ QWidget *WebPreview::widget()
 
 void WebPreview::navigate(const QString &filePath)
 {
-    const QUrl url = QUrl::fromLocalFile(QFileInfo(filePath).absoluteFilePath());
-    m_guard->setAllowedFolder(QFileInfo(filePath).absolutePath());
+    m_rule.setAllowedFolder(QFileInfo(filePath).absolutePath());
+    const QUrl url = urlOfFile(filePath);
     // The page already shown is reloaded, which keeps its scroll position.
     if (m_view->url() == url)
-        m_view->page()->triggerAction(QWebEnginePage::Reload);
+        m_view->page()->triggerAction(QWebEnginePage::ReloadAndBypassCache);
     else
         m_view->load(url);
 }

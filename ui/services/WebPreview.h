@@ -2,36 +2,63 @@
 
 #include "PreviewView.h"
 
+#include <QPointer>
 #include <QUrl>
 #include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineUrlSchemeHandler>
+#include <QWebEngineView>
 
-class QWebEngineView;
 class QWebEngineProfile;
 
 namespace qrn {
 
-// Lets a page reach local files only inside one folder and below it; other local files are
-// refused, so a page's script cannot read the rest of the disk.
+// The scheme under which the pane shows local files. It must be registered before the
+// application object is created.
+inline constexpr char LocalPageScheme[] = "qrn-file";
+void registerLocalPageScheme();
+
+// Where a page may reach local files: one folder and everything below it.
+class LocalFolderRule {
+public:
+    void setAllowedFolder(const QString &folder);
+    bool allowsPath(const QString &path) const;
+
+private:
+    QString m_root; // cleaned absolute path
+};
+
+// Serves local files to the pane under LocalPageScheme, only from inside the allowed folder.
+// An HTML page that declares no charset is sent as Shift_JIS, the encoding of the files the
+// editor writes, so the browser does not guess another one.
+class LocalPageHandler : public QWebEngineUrlSchemeHandler {
+    Q_OBJECT
+public:
+    LocalPageHandler(const LocalFolderRule &rule, QObject *parent) : QWebEngineUrlSchemeHandler(parent), m_rule(rule) {}
+    void requestStarted(QWebEngineUrlRequestJob *job) override;
+
+private:
+    const LocalFolderRule &m_rule;
+};
+
+// Refuses file: requests outside the allowed folder as well, whatever asks for them.
 class LocalFileGuard : public QWebEngineUrlRequestInterceptor {
     Q_OBJECT
 public:
-    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
-
-    void setAllowedFolder(const QString &folder);
+    LocalFileGuard(const LocalFolderRule &rule, QObject *parent) : QWebEngineUrlRequestInterceptor(parent), m_rule(rule) {}
     bool allows(const QUrl &url) const;
     void interceptRequest(QWebEngineUrlRequestInfo &info) override;
 
 private:
-    QString m_root; // cleaned absolute path, no trailing separator
+    const LocalFolderRule &m_rule;
 };
 
-// The preview pane on QtWebEngine. Pages without a declared charset are read as Shift_JIS, the
-// encoding of the files the editor writes. Reloading the page already shown keeps its scroll
-// position.
+// The preview pane on QtWebEngine. A navigation to a file lets the page reach that file's folder
+// and below; reloading the page already shown keeps its scroll position.
 class WebPreview : public PreviewView {
     Q_OBJECT
 public:
     explicit WebPreview(QWidget *parent);
+    ~WebPreview() override;
 
     QWidget *widget() override;
     void navigate(const QString &filePath) override;
@@ -39,11 +66,12 @@ public:
     bool goForward() override;
 
     QWebEngineView *view() const { return m_view; }
+    static QUrl urlOfFile(const QString &filePath);
 
 private:
+    LocalFolderRule m_rule;
     QWebEngineProfile *m_profile;
-    LocalFileGuard *m_guard;
-    QWebEngineView *m_view;
+    QPointer<QWebEngineView> m_view;
 };
 
 } // namespace qrn

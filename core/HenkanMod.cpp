@@ -81,13 +81,60 @@ constexpr CodeUnitSet TagsInsideSpecial{u'<', u'>', FullOpen, FullClose, u' ', I
 std::u16string ToHtml(std::u16string_view text, const TagTable &table)
 {
     std::u16string out;
+    ToHtml(text, table, out);
+    return out;
+}
+
+// The word being read inside a tag. Most words stand in one piece in the input and are looked
+// up where they stand; only a word split by a dropped "（" or a repeated "＜" is copied.
+class CurrentWord {
+public:
+    void add(const char16_t *begin, const char16_t *end)
+    {
+        if (m_buffered) {
+            m_buffer.append(begin, end);
+        } else if (!m_begin || m_end == begin) {
+            if (!m_begin)
+                m_begin = begin;
+            m_end = end;
+        } else {
+            m_buffer.assign(m_begin, m_end);
+            m_buffer.append(begin, end);
+            m_buffered = true;
+        }
+    }
+    std::u16string_view view() const
+    {
+        if (m_buffered)
+            return m_buffer;
+        return m_begin ? std::u16string_view(m_begin, static_cast<std::size_t>(m_end - m_begin)) : std::u16string_view();
+    }
+    void clear()
+    {
+        m_begin = m_end = nullptr;
+        if (m_buffered) {
+            m_buffer.clear();
+            m_buffered = false;
+        }
+    }
+
+private:
+    const char16_t *m_begin = nullptr;
+    const char16_t *m_end = nullptr;
+    bool m_buffered = false;
+    std::u16string m_buffer;
+};
+
+void ToHtml(std::u16string_view text, const TagTable &table, std::u16string &out)
+{
+    out.clear();
     out.reserve(text.size() + text.size() / 8 + 16);
-    std::u16string word;
+    CurrentWord word;
     bool insideTag = false;
     bool pendingParen = false;
 
     const auto closeWord = [&](char16_t separator) {
-        out.append(table.LookupHtmlName(word));
+        out.append(table.LookupHtmlName(word.view()));
         out.push_back(separator);
         word.clear();
     };
@@ -98,7 +145,8 @@ std::u16string ToHtml(std::u16string_view text, const TagTable &table)
         if (insideTag) {
             // Word characters go into the current word as one run.
             const char16_t *run = HtmlInsideSpecial.skipOthers(p, end);
-            word.append(p, run);
+            if (run != p)
+                word.add(p, run);
             p = run;
             if (p == end)
                 break; // an unclosed tag loses its last word
@@ -159,7 +207,6 @@ std::u16string ToHtml(std::u16string_view text, const TagTable &table)
             out.push_back(c);
         }
     }
-    return out;
 }
 
 std::u16string ToJapaneseTags(std::u16string_view html, const TagTable &table)

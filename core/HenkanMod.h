@@ -9,6 +9,8 @@ namespace qrn {
 
 // Japanese-tag text to HTML through the dictionary. Pure: never fails on any input.
 std::u16string ToHtml(std::u16string_view text, const TagTable &table);
+// The same into a buffer the caller keeps, so a refresh on every keystroke reuses its memory.
+void ToHtml(std::u16string_view text, const TagTable &table, std::u16string &out);
 
 // HTML to Japanese-tag text; words outside quoted values are folded to lower case first.
 std::u16string ToJapaneseTags(std::u16string_view html, const TagTable &table);

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace qrn {
@@ -38,8 +37,8 @@ public:
     void clear();
 
     // Lowest index whose JapaneseName (HtmlName) equals the word exactly, or -1.
-    int findJapaneseName(std::u16string_view word) const { return find(m_byJapanese, word); }
-    int findHtmlName(std::u16string_view word) const { return find(m_byHtml, word); }
+    int findJapaneseName(std::u16string_view word) const { return m_byJapanese.find(m_entries, word); }
+    int findHtmlName(std::u16string_view word) const { return m_byHtml.find(m_entries, word); }
 
     // The HTML word for a Japanese word: the first matching entry's HtmlName, or the word itself
     // when no entry matches or that HtmlName is empty.
@@ -48,18 +47,34 @@ public:
     std::u16string_view LookupJapaneseName(std::u16string_view word) const;
 
 private:
-    struct ViewHash {
-        using is_transparent = void;
-        std::size_t operator()(std::u16string_view s) const noexcept;
-    };
-    using NameIndex = std::unordered_map<std::u16string, int, ViewHash, std::equal_to<>>;
+    // An open-addressing hash index from one name field to the lowest index holding it. The
+    // converters look a word up at every separator, so this is on the keystroke path.
+    class NameIndex {
+    public:
+        explicit NameIndex(std::u16string TagEntry::*field) : m_field(field) {}
+        void clear(std::size_t expected);
+        // Adds the entry unless a lower index already holds its name.
+        void add(const std::vector<TagEntry> &entries, int index);
+        int find(const std::vector<TagEntry> &entries, std::u16string_view word) const;
 
-    static int find(const NameIndex &index, std::u16string_view word);
+    private:
+        struct Slot {
+            std::uint32_t hash = 0;
+            int index = -1; // -1: empty
+        };
+        static std::uint32_t hash(std::u16string_view s);
+        void grow();
+
+        std::u16string TagEntry::*m_field;
+        std::vector<Slot> m_slots;
+        std::size_t m_used = 0;
+    };
+
     void rebuildIndexes();
 
     std::vector<TagEntry> m_entries;
-    NameIndex m_byJapanese;
-    NameIndex m_byHtml;
+    NameIndex m_byJapanese{&TagEntry::JapaneseName};
+    NameIndex m_byHtml{&TagEntry::HtmlName};
 };
 
 } // namespace qrn

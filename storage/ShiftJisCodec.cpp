@@ -115,26 +115,31 @@ QString ShiftJisCodec::decode(QByteArrayView bytes)
 
 EncodeResult ShiftJisCodec::encode(QStringView text, Unmappable policy)
 {
-    const Tables &t = tables();
     EncodeResult result;
+    encodeInto(text, policy, result);
+    return result;
+}
+
+void ShiftJisCodec::encodeInto(QStringView text, Unmappable policy, EncodeResult &result, QByteArrayView suffix)
+{
+    const Tables &t = tables();
+    result.unmappableCount = 0;
+    result.firstUnmappable = 0;
     QByteArray &out = result.bytes;
-    out.resize(text.size() * 2);
+    out.resize(text.size() * 2 + suffix.size());
     char *dst = out.data();
     const char16_t *p = text.utf16();
     const char16_t *const end = p + text.size();
 
     while (p < end) {
         const char16_t c = *p;
-        if (c < 0x80) {
-            *dst++ = static_cast<char>(c);
-            ++p;
-            continue;
-        }
         const std::uint16_t code = t.fromUnicode[c];
         if (code != NoBytes) {
-            if (code >= 0x100)
-                *dst++ = static_cast<char>(code >> 8);
-            *dst++ = static_cast<char>(code & 0xFF);
+            // Both bytes are stored; the pointer moves by one for a single-byte character.
+            const bool two = code >= 0x100;
+            dst[0] = static_cast<char>(two ? code >> 8 : code);
+            dst[1] = static_cast<char>(code & 0xFF);
+            dst += 1 + two;
             ++p;
             continue;
         }
@@ -154,15 +159,15 @@ EncodeResult ShiftJisCodec::encode(QStringView text, Unmappable policy)
         } else {
             const QByteArray ref = "&#x" + QByteArray::number(static_cast<uint>(ch), 16).toUpper() + ';';
             // A reference is longer than the two bytes per code unit reserved: grow when needed.
-            const qsizetype needed = used + ref.size() + (end - p) * 2;
+            const qsizetype needed = used + ref.size() + (end - p) * 2 + suffix.size();
             if (needed > out.size())
                 out.resize(needed);
             dst = out.data() + used;
             dst = std::copy(ref.begin(), ref.end(), dst);
         }
     }
+    dst = std::copy(suffix.begin(), suffix.end(), dst);
     out.resize(dst - out.data());
-    return result;
 }
 
 bool ShiftJisCodec::canEncode(QStringView text)

@@ -15,6 +15,8 @@ public:
     // Bytes that map to nothing decode to U+FFFD.
     static QString decode(QByteArrayView bytes);
     static EncodeResult encode(QStringView text, Unmappable policy);
+    // The same into a result the caller keeps, reusing its buffer; `suffix` is appended after.
+    static void encodeInto(QStringView text, Unmappable policy, EncodeResult &result, QByteArrayView suffix = {});
     // True when every character of the text has a Shift_JIS form.
     static bool canEncode(QStringView text);
 

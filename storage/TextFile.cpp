@@ -1,5 +1,6 @@
 #include "TextFile.h"
 
+#include "ShiftJisCodec.h"
 #include "TextCodec.h"
 
 #include <QFile>
@@ -55,9 +56,19 @@ FileResult writeFileAtomically(const QString &path, const QByteArray &bytes)
 
 EncodeResult encodeTextFile(QStringView text, TextEncoding encoding, Unmappable policy)
 {
-    EncodeResult result = encodeText(text, encoding, policy);
-    result.bytes.append("\r\n", 2);
+    EncodeResult result;
+    encodeTextFileInto(text, encoding, policy, result);
     return result;
+}
+
+void encodeTextFileInto(QStringView text, TextEncoding encoding, Unmappable policy, EncodeResult &result)
+{
+    if (encoding == TextEncoding::ShiftJis) {
+        ShiftJisCodec::encodeInto(text, policy, result, "\r\n");
+        return;
+    }
+    result = encodeText(text, encoding, policy);
+    result.bytes.append("\r\n", 2);
 }
 
 FileResult writeTextFile(const QString &path, QStringView text, TextEncoding encoding, Unmappable policy)

@@ -41,6 +41,9 @@ FileResult writeFileAtomically(const QString &path, const QByteArray &bytes);
 // Encodes the text followed by CR LF, the form every text file of the program has.
 EncodeResult encodeTextFile(QStringView text, TextEncoding encoding, Unmappable policy);
 
+// encodeTextFile into a result the caller keeps (its buffer is reused).
+void encodeTextFileInto(QStringView text, TextEncoding encoding, Unmappable policy, EncodeResult &result);
+
 // encodeTextFile, then writeFileAtomically.
 FileResult writeTextFile(const QString &path, QStringView text, TextEncoding encoding, Unmappable policy);
 

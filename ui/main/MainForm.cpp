@@ -333,10 +333,11 @@ QString MainForm::GetSagyou(const QString &path) const
 void MainForm::mmnyKousin_Click()
 {
     const QString path = scratchFilePath(WorkFolder);
-    const std::u16string html = m_henkan.ToHtml(toU16View(MainText->text()));
+    ToHtml(toU16View(MainText->text()), m_henkan.tagTable(), m_refreshHtml);
+    encodeTextFileInto(QStringView(m_refreshHtml.data(), qsizetype(m_refreshHtml.size())), TextEncoding::ShiftJis,
+                       Unmappable::CharacterReference, m_refreshBytes);
     // A scratch file that cannot be written is passed over: the pane shows what is there.
-    writeTextFile(path, QStringView(html.data(), qsizetype(html.size())), TextEncoding::ShiftJis,
-                  Unmappable::CharacterReference);
+    writeFileAtomically(path, m_refreshBytes.bytes);
     Brw->navigate(path);
 }
 

@@ -3,6 +3,7 @@
 #include "MainLayout.h"
 
 #include <PreviewView.h>
+#include <TextEncoding.h>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QAction;
 class QLabel;
@@ -160,6 +162,9 @@ private:
     MessageBoxes &m_messages;
     PaneRects m_panes;
     QString m_file1Folder; // the folder the work-folder listing last showed
+    // Buffers the preview refresh reuses on every keystroke instead of allocating anew.
+    std::u16string m_refreshHtml;
+    EncodeResult m_refreshBytes;
     QTimer *m_clock;
     QPointer<Form1> m_form1;
     QPointer<Form2> m_form2;

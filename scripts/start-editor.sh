@@ -38,9 +38,9 @@ echo "Screenshot: $shot"
 
 # File menu, then 終了(&X): the editor's own exit sequence writes its dictionary and settings.
 xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool key --window "$window" alt+f
-sleep 0.3
-xdotool key --window "$window" x
+xdotool key alt+f
+sleep 0.5
+xdotool key x
 for _ in $(seq 100); do kill -0 "$editor" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$editor" 2>/dev/null; then
     echo "The editor did not end by itself; stopping it."

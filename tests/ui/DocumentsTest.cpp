@@ -1,0 +1,579 @@
+#include "MainFormHarness.h"
+
+#include <ColorValue.h>
+#include <SettingsFile.h>
+#include <dialogs/Form1.h>
+
+#include <QPlainTextEdit>
+
+using namespace qrn;
+using namespace qrn::test;
+
+namespace {
+using Box = ScriptedMessageBoxes;
+using Dlg = ScriptedDialogs;
+
+const QString SaveFilter = QStringLiteral("日本語タグファイル|*.qrnf");
+const QString OpenFilter = QStringLiteral("使用可能なページファイル|*.htm;*.html;*.qrnf|日本語タグファイル|*.qrnf|HTMLファイル|*.html;*.htm");
+const QString HtmlFilter = QStringLiteral("HTMLファイル|*.html;*.htm");
+const QString Prompt = QStringLiteral("ファイル\"%1\"は変更されています、変更を保存しますか？");
+
+QString dictionaryText(const MainFormHarness &h)
+{
+    return ShiftJisCodec::decode(readAllBytes(h.path(QStringLiteral("KirikoDate.dat"))));
+}
+} // namespace
+
+class DocumentsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void exitWithUnchangedDocumentWritesBothFilesWithoutAsking();
+    void exitAnsweredYesThenCancelledDialogStillExits();
+    void exitAnsweredYesButSaveFailsKeepsTheWindowOpen();
+    void exitAnsweredNoLosesTheChangesAndWritesTheFiles();
+    void exitReportsADictionaryThatCannotBeWrittenAndGoesOn();
+    void closingTheMainWindowLeavesOtherWindowsOpen();
+    void promptNamesTheFullPath();
+
+    void saveUntitledAsksForANameAndMovesTheWorkFolder();
+    void saveThatFailsChangesNothing();
+    void charactersShiftJisCannotHoldAreReplacedOnlyWhenTheUserAgrees();
+    void saveAsKeepsThePreviousFileAndDialogsShareTheName();
+    void documentFilesRoundTripTheirLineEnds();
+
+    void openAnsweredNoThenCancelledKeepsTheChangedDocument();
+    void openReadsTheFileUnconvertedAndAPlainSaveWritesItBack();
+    void openOfAnUnreadableFileSaysSoAndChangesNothing();
+    void newAfterAFailedSaveKeepsTheText();
+    void newAnsweredNoStartsTheTemplate();
+
+    void exportWritesConvertedHtmlAndTakesItsName();
+    void exportCancelledLeavesTheDialogInTheWorkFolder();
+    void exportThatFailsChangesNothing();
+    void importConvertsHtmlIntoAnUntitledChangedDocument();
+    void importOfAnEmptyOrUnreadableFile();
+
+    void fontAndColourCommandsSurviveARestart();
+    void cancelledAppearanceDialogsChangeNothing();
+    void settingsFileWithThreeFieldsAppliesThree();
+    void settingsLineFormat_data();
+    void settingsLineFormat();
+};
+
+void DocumentsTest::exitWithUnchangedDocumentWritesBothFilesWithoutAsking()
+{
+    MainFormHarness h;
+    QVERIFY(writeBytes(h.path(QStringLiteral("KirikoDate.dat")), sjis(QStringLiteral("全体,body,0,d,\r\n白,white,6,,\r\nEndTagCom trailing\r\n"))));
+    QVERIFY(h.form->Form_Load());
+    QVERIFY(QFile::exists(h.scratch()));
+    QVERIFY(h.form->close());
+    QCOMPARE(dictionaryText(h), QStringLiteral("全体,body,0,d,白,white,6,,EndTagCom\r\n"));
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("EditerFontDate.dat"))),
+             QByteArray("16777215,Noto Sans Mono CJK JP,11,False,False,0\r\n"));
+    QVERIFY(!QFile::exists(h.scratch()));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::exitAnsweredYesThenCancelledDialogStillExits()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->MainText->setText(QStringLiteral("変更"));
+    h.henkan.tagTable().AddTagEntry(u"新", u"new", 8, u"");
+    h.boxes.expect(Box::AskToSave, true);
+    h.dialogs->cancel(Dlg::SaveDialog);
+    QVERIFY(h.form->close());
+    QCOMPARE(h.boxes.calls.value(0).text, Prompt.arg(QStringLiteral("QRNドキュメント")));
+    QCOMPARE(h.dialogs->calls.value(0).filter, SaveFilter);
+    QVERIFY(dictionaryText(h).contains(QStringLiteral("新,new,8,,EndTagCom")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::exitAnsweredYesButSaveFailsKeepsTheWindowOpen()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->show();
+    const QByteArray dictionaryBefore = readAllBytes(h.path(QStringLiteral("KirikoDate.dat")));
+    h.form->MainText->setText(QStringLiteral("大事な文"));
+    h.henkan.tagTable().AddTagEntry(u"新", u"new", 8, u"");
+    h.boxes.expect(Box::AskToSave, true);
+    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("no/such/folder/a.qrnf")));
+    h.boxes.expect(Box::Error);
+    QVERIFY(!h.form->close());
+    QVERIFY(h.form->isVisible());
+    QVERIFY(h.boxes.calls.value(1).text.contains(QStringLiteral("no/such/folder/a.qrnf")));
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("KirikoDate.dat"))), dictionaryBefore);
+    QCOMPARE(h.text(), QStringLiteral("大事な文"));
+    QVERIFY(h.form->DocChanged);
+    QVERIFY(h.form->DocPath.isEmpty());
+
+    // The user saves elsewhere and closes again.
+    h.boxes.expect(Box::AskToSave, true);
+    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.qrnf")));
+    QVERIFY(h.form->close());
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("a.qrnf"))), sjis(QStringLiteral("大事な文\r\n")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::exitAnsweredNoLosesTheChangesAndWritesTheFiles()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->MainText->setText(QStringLiteral("捨てる"));
+    QFile::remove(h.path(QStringLiteral("EditerFontDate.dat")));
+    h.boxes.expect(Box::AskToSave, false);
+    QVERIFY(h.form->close());
+    QVERIFY(QFile::exists(h.path(QStringLiteral("EditerFontDate.dat"))));
+    QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files),
+             (QStringList{QStringLiteral("EditerFontDate.dat"), QStringLiteral("KirikoDate.dat")}));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::exitReportsADictionaryThatCannotBeWrittenAndGoesOn()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    QVERIFY(QFile::remove(h.path(QStringLiteral("KirikoDate.dat"))));
+    QVERIFY(QDir(h.dir.path()).mkdir(QStringLiteral("KirikoDate.dat"))); // a folder in its place
+    QFile::remove(h.path(QStringLiteral("EditerFontDate.dat")));
+    h.boxes.expect(Box::Error);
+    QVERIFY(h.form->close());
+    QVERIFY(h.boxes.calls.value(0).text.contains(QStringLiteral("KirikoDate.dat")));
+    QVERIFY(QFile::exists(h.path(QStringLiteral("EditerFontDate.dat"))));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::closingTheMainWindowLeavesOtherWindowsOpen()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->show();
+    h.form->mmnyHtmlHyozi_Click();
+    QPointer<Form1> source = h.form->sourceWindow();
+    QVERIFY(h.form->close());
+    QVERIFY(source && source->isVisible());
+    source->close();
+}
+
+void DocumentsTest::promptNamesTheFullPath()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    QVERIFY(!h.form->msgHozon()); // unchanged: no box
+    h.form->DocPath = h.path(QStringLiteral("page.qrnf"));
+    h.form->DocChanged = true;
+    h.boxes.expect(Box::AskToSave, false);
+    QVERIFY(!h.form->msgHozon());
+    QCOMPARE(h.boxes.calls.value(0).text, Prompt.arg(h.path(QStringLiteral("page.qrnf"))));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::saveUntitledAsksForANameAndMovesTheWorkFolder()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.brw().finishLoad();
+    QTemporaryDir site;
+    h.form->MainText->setText(QStringLiteral("＜ページ＞"));
+    QVERIFY(QFile::exists(h.scratch()));
+    h.dialogs->chooseFile(Dlg::SaveDialog, site.filePath(QStringLiteral("noext")));
+    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(site.filePath(QStringLiteral("noext"))), sjis(QStringLiteral("＜ページ＞\r\n")));
+    QCOMPARE(h.form->WorkFolder, site.path());
+    QCOMPARE(h.form->DocPath, site.filePath(QStringLiteral("noext")));
+    QVERIFY(!h.form->DocChanged);
+    QVERIFY(!QFile::exists(h.scratch()));
+    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [QRNドキュメント]"));
+
+    // The palette's work folder follows; the next refresh writes the scratch file there.
+    h.selectCategory(QStringLiteral("作業フォルダ"));
+    QCOMPARE(h.paletteRows(), QStringList{QStringLiteral("noext")});
+    h.form->mmnyKousin_Click();
+    QCOMPARE(h.brw().navigations.constLast(), site.filePath(QStringLiteral("Kiriko_WaitFile.htm")));
+    h.brw().finishLoad();
+    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [") + site.filePath(QStringLiteral("noext")) + QStringLiteral("]"));
+
+    // A known file is written without a dialog.
+    h.form->MainText->setText(QStringLiteral("二度目"));
+    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(site.filePath(QStringLiteral("noext"))), sjis(QStringLiteral("二度目\r\n")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::saveThatFailsChangesNothing()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->MainText->setText(QStringLiteral("文"));
+    const QByteArray scratch = readAllBytes(h.scratch());
+    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("missing/a.qrnf")));
+    h.boxes.expect(Box::Error);
+    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Failed);
+    QVERIFY(h.boxes.calls.value(0).text.contains(h.path(QStringLiteral("missing/a.qrnf"))));
+    QCOMPARE(h.form->WorkFolder, h.dir.path());
+    QVERIFY(h.form->DocPath.isEmpty());
+    QVERIFY(h.form->DocChanged);
+    QCOMPARE(readAllBytes(h.scratch()), scratch);
+
+    h.dialogs->cancel(Dlg::SaveDialog);
+    QCOMPARE(h.form->mmnyName_Click(), SaveOutcome::Cancelled);
+    QVERIFY(h.form->DocChanged);
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::charactersShiftJisCannotHoldAreReplacedOnlyWhenTheUserAgrees()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->MainText->setText(QStringLiteral("顔😀と€"));
+    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.qrnf")));
+    h.boxes.expect(Box::AskYesNo, false);
+    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Declined);
+    QVERIFY(h.boxes.calls.value(0).text.contains(QStringLiteral("2")));
+    QVERIFY(h.boxes.calls.value(0).text.contains(QStringLiteral("😀")));
+    QVERIFY(!QFile::exists(h.path(QStringLiteral("a.qrnf"))));
+    QVERIFY(h.form->DocChanged);
+    QVERIFY(h.form->DocPath.isEmpty());
+
+    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.qrnf")));
+    h.boxes.expect(Box::AskYesNo, true);
+    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("a.qrnf"))), sjis(QStringLiteral("顔?と?\r\n")));
+
+    // The exported page keeps them as character references.
+    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.html")));
+    h.form->mmnyHTMLSave_Click();
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("a.html"))), sjis(QStringLiteral("顔&#x1F600;と&#x20AC;\r\n")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::saveAsKeepsThePreviousFileAndDialogsShareTheName()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->MainText->setText(QStringLiteral("一"));
+    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("one.qrnf")));
+    h.form->mmnyName_Click();
+    h.form->MainText->setText(QStringLiteral("二"));
+    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("two.qrnf")));
+    h.form->mmnyName_Click();
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("one.qrnf"))), sjis(QStringLiteral("一\r\n")));
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("two.qrnf"))), sjis(QStringLiteral("二\r\n")));
+    QCOMPARE(h.form->DocPath, h.path(QStringLiteral("two.qrnf")));
+    // Each dialog starts from the name the previous one left.
+    QCOMPARE(h.dialogs->calls.value(1).fileName, h.path(QStringLiteral("one.qrnf")));
+    h.dialogs->cancel(Dlg::OpenDialog);
+    h.form->mmnyOpen_Click();
+    QCOMPARE(h.dialogs->calls.value(2).fileName, h.path(QStringLiteral("two.qrnf")));
+    QCOMPARE(h.dialogs->calls.value(2).filter, OpenFilter);
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::documentFilesRoundTripTheirLineEnds()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    const struct {
+        QString text;
+        QByteArray file;
+    } cases[] = {
+        {QStringLiteral("A\r\nB"), "A\r\nB\r\n"},
+        {QStringLiteral("A\r\n"), "A\r\n\r\n"},
+        {QString(), "\r\n"},
+        {QStringLiteral("＜ページ＞\u00A0x"), sjis(QStringLiteral("＜ページ＞")) + "\x3fx\r\n"},
+    };
+    h.boxes.expect(Box::AskYesNo, true); // the no-break space has no Shift_JIS form
+    for (const auto &c : cases) {
+        h.form->MainText->setText(c.text);
+        QCOMPARE(h.text(), c.text);
+        QCOMPARE(h.form->JapSave(h.path(QStringLiteral("doc.qrnf"))) != SaveOutcome::Failed, true);
+        QCOMPARE(readAllBytes(h.path(QStringLiteral("doc.qrnf"))), c.file);
+        h.dialogs->chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("doc.qrnf")));
+        h.form->mmnyOpen_Click();
+        if (!c.text.contains(QChar(0xA0)))
+            QCOMPARE(h.text(), c.text);
+        QVERIFY(!h.form->DocChanged);
+    }
+    // A lone CR comes back as CR LF; an empty file opens as an empty, unchanged document.
+    QVERIFY(writeBytes(h.path(QStringLiteral("cr.qrnf")), "A\rB"));
+    h.dialogs->chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("cr.qrnf")));
+    h.form->mmnyOpen_Click();
+    QCOMPARE(h.text(), QStringLiteral("A\r\nB"));
+    QVERIFY(writeBytes(h.path(QStringLiteral("empty.qrnf")), ""));
+    h.dialogs->chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("empty.qrnf")));
+    h.form->mmnyOpen_Click();
+    QCOMPARE(h.text(), QString());
+    QVERIFY(!h.form->DocChanged);
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::openAnsweredNoThenCancelledKeepsTheChangedDocument()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->MainText->setText(QStringLiteral("途中"));
+    h.boxes.expect(Box::AskToSave, false);
+    h.dialogs->cancel(Dlg::OpenDialog);
+    h.form->mmnyOpen_Click();
+    QCOMPARE(h.text(), QStringLiteral("途中"));
+    QVERIFY(h.form->DocChanged);
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::openReadsTheFileUnconvertedAndAPlainSaveWritesItBack()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    QTemporaryDir site;
+    const QString page = site.filePath(QStringLiteral("index.html"));
+    QVERIFY(writeBytes(page, "<HTML><BODY>x</BODY></HTML>\r\n"));
+    h.dialogs->chooseFile(Dlg::OpenDialog, page);
+    h.form->mmnyOpen_Click();
+    QCOMPARE(h.text(), QStringLiteral("<HTML><BODY>x</BODY></HTML>"));
+    QCOMPARE(h.form->WorkFolder, site.path());
+    QCOMPARE(h.form->DocPath, page);
+    QVERIFY(!h.form->DocChanged);
+    QVERIFY(!QFile::exists(h.scratch()));
+    QVERIFY(QFile::exists(site.filePath(QStringLiteral("Kiriko_WaitFile.htm"))));
+
+    h.form->MainText->setText(QStringLiteral("＜ページ＞"));
+    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(page), sjis(QStringLiteral("＜ページ＞\r\n")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::openOfAnUnreadableFileSaysSoAndChangesNothing()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.dialogs->chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("gone.qrnf")));
+    h.boxes.expect(Box::Error);
+    h.form->mmnyOpen_Click();
+    QVERIFY(h.boxes.calls.value(0).text.contains(h.path(QStringLiteral("gone.qrnf"))));
+    QCOMPARE(h.text(), fromU16(NewDocumentTemplate()));
+    QVERIFY(h.form->DocPath.isEmpty());
+    QVERIFY(QFile::exists(h.scratch()));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::newAfterAFailedSaveKeepsTheText()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->MainText->setText(QStringLiteral("残す"));
+    h.boxes.expect(Box::AskToSave, true);
+    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("missing/a.qrnf")));
+    h.boxes.expect(Box::Error);
+    h.form->mmnyNew_Click();
+    QCOMPARE(h.text(), QStringLiteral("残す"));
+    QVERIFY(h.form->DocChanged);
+
+    // A cancelled dialog still lets the new document come.
+    h.boxes.expect(Box::AskToSave, true);
+    h.dialogs->cancel(Dlg::SaveDialog);
+    h.form->mmnyNew_Click();
+    QCOMPARE(h.text(), fromU16(NewDocumentTemplate()));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::newAnsweredNoStartsTheTemplate()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    QTemporaryDir site;
+    h.form->MainText->setText(QStringLiteral("x"));
+    h.dialogs->chooseFile(Dlg::SaveDialog, site.filePath(QStringLiteral("x.qrnf")));
+    h.form->mmnyName_Click();
+    h.form->MainText->setText(QStringLiteral("y"));
+    h.boxes.expect(Box::AskToSave, false);
+    h.form->mmnyNew_Click();
+    QCOMPARE(h.text(), fromU16(NewDocumentTemplate()));
+    QCOMPARE(h.form->WorkFolder, h.dir.path());
+    QVERIFY(h.form->DocPath.isEmpty());
+    QVERIFY(!h.form->DocChanged);
+    // New does not remove the scratch file the old folder may hold.
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::exportWritesConvertedHtmlAndTakesItsName()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    QTemporaryDir site;
+    const QString page = site.filePath(QStringLiteral("index.html"));
+    h.dialogs->chooseFile(Dlg::SaveDialog, page);
+    h.form->mmnyHTMLSave_Click();
+    QCOMPARE(h.dialogs->calls.value(0).filter, HtmlFilter);
+    QCOMPARE(h.dialogs->calls.value(0).fileName, h.dir.path() + QDir::separator() + QStringLiteral("*.html"));
+    QCOMPARE(readAllBytes(page), QByteArray("<html>\r\n      <head>\r\n          <title></title>\r\n      </head>\r\n"
+                                            "      <body bgcolor=\"white\">\r\n      <font color=\"black\">\r\n\r\n"
+                                            "      </font>\r\n      </body>\r\n</html>\r\n"));
+    QCOMPARE(h.form->WorkFolder, site.path());
+    QCOMPARE(h.form->DocPath, page);
+    QVERIFY(!h.form->DocChanged);
+    QVERIFY(!QFile::exists(h.scratch()));
+
+    // A plain save then writes the Japanese tags into that same file.
+    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(page), sjis(fromU16(NewDocumentTemplate()) + QStringLiteral("\r\n")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::exportCancelledLeavesTheDialogInTheWorkFolder()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.dialogs->cancel(Dlg::SaveDialog);
+    h.form->mmnyHTMLSave_Click();
+    QCOMPARE(h.dialogs->FileName, h.dir.path());
+    h.dialogs->cancel(Dlg::OpenDialog);
+    h.form->mmnyHtmlHenkan_Click();
+    QCOMPARE(h.dialogs->calls.value(1).fileName, h.dir.path());
+    QVERIFY(h.form->DocPath.isEmpty());
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::exportThatFailsChangesNothing()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->MainText->setText(QStringLiteral("x"));
+    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("missing/x.html")));
+    h.boxes.expect(Box::Error);
+    h.form->mmnyHTMLSave_Click();
+    QCOMPARE(h.form->WorkFolder, h.dir.path());
+    QVERIFY(h.form->DocPath.isEmpty());
+    QVERIFY(h.form->DocChanged);
+    QVERIFY(QFile::exists(h.scratch()));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::importConvertsHtmlIntoAnUntitledChangedDocument()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    QTemporaryDir site;
+    const QString page = site.filePath(QStringLiteral("in.htm"));
+    QVERIFY(writeBytes(page, "<HTML>\r\n<BODY BGCOLOR=\"White\" TEXT=\"black\">\r<P ALIGN=LEFT>x</P>\r\n</BODY></HTML>\r\n"));
+    h.form->DocPath = h.path(QStringLiteral("old.qrnf"));
+    h.form->MainText->setText(QStringLiteral("unsaved")); // replaced without a prompt
+    h.dialogs->chooseFile(Dlg::OpenDialog, page);
+    h.form->mmnyHtmlHenkan_Click();
+    QCOMPARE(h.dialogs->calls.value(0).filter, HtmlFilter);
+    QCOMPARE(h.text(), QStringLiteral("＜ページ＞\r\n＜全体　背景色＝「White」　文字色＝「黒」＞\r\n＜段落　配置＝左＞x＜段落終わり＞\r\n"
+                                      "＜全体終わり＞＜ページ終わり＞"));
+    QCOMPARE(h.form->WorkFolder, site.path());
+    QVERIFY(h.form->DocPath.isEmpty());
+    QVERIFY(h.form->DocChanged);
+    QVERIFY(!QFile::exists(h.scratch()));
+    QVERIFY(QFile::exists(site.filePath(QStringLiteral("Kiriko_WaitFile.htm"))));
+    h.brw().finishLoad();
+    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [QRNドキュメント]"));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::importOfAnEmptyOrUnreadableFile()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.dialogs->chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("none.html")));
+    h.boxes.expect(Box::Error);
+    h.form->mmnyHtmlHenkan_Click();
+    QVERIFY(QFile::exists(h.scratch()));
+    QCOMPARE(h.text(), fromU16(NewDocumentTemplate()));
+
+    QVERIFY(writeBytes(h.path(QStringLiteral("empty.html")), ""));
+    h.dialogs->chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("empty.html")));
+    h.form->mmnyHtmlHenkan_Click();
+    QCOMPARE(h.text(), QString());
+    QVERIFY(h.form->DocPath.isEmpty());
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::fontAndColourCommandsSurviveARestart()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    const QString face = h.form->MainText->font().family();
+    h.dialogs->chooseFont(face, 10.5, true, false);
+    h.form->mmnyFont_Click();
+    const ScriptedDialogs::Call fontCall = h.dialogs->calls.value(0);
+    QCOMPARE(fontCall.flags, 1);
+    QCOMPARE(h.form->MainText->font().pointSizeF(), 10.5);
+    QVERIFY(h.form->MainText->font().bold());
+    QVERIFY(!h.form->DocChanged);
+
+    h.dialogs->chooseColor(SystemColorWindow);
+    h.form->mmnyEditerColor_Click();
+    QCOMPARE(h.dialogs->calls.value(1).color, 16777215);
+    h.dialogs->chooseColor(0x0000FF);
+    h.form->mmnyFontColor_Click();
+    QCOMPARE(h.dialogs->calls.value(2).color, 0);
+    QCOMPARE(h.form->MainText->palette().color(QPalette::Text), QColor(255, 0, 0));
+    QVERIFY(h.form->close());
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("EditerFontDate.dat"))),
+             sjis(QStringLiteral("-2147483643,%1,10.5,True,False,255\r\n").arg(face)));
+
+    // A new run reads back what the exit wrote.
+    h.create();
+    QVERIFY(h.form->Form_Load());
+    QVERIFY(h.form->MainText->font().bold());
+    QCOMPARE(h.form->MainText->font().pointSizeF(), 10.5);
+    QCOMPARE(h.form->MainText->backColor(), SystemColorWindow);
+    QCOMPARE(h.form->MainText->foreColor(), 255);
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::cancelledAppearanceDialogsChangeNothing()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    const QFont font = h.form->MainText->font();
+    h.dialogs->cancel(Dlg::FontDialog);
+    h.dialogs->cancel(Dlg::ColorDialog);
+    h.dialogs->cancel(Dlg::ColorDialog);
+    h.form->mmnyFont_Click();
+    h.form->mmnyEditerColor_Click();
+    h.form->mmnyFontColor_Click();
+    QCOMPARE(h.form->MainText->font(), font);
+    QCOMPARE(h.form->MainText->backColor(), 16777215);
+    QCOMPARE(h.form->MainText->foreColor(), 0);
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::settingsFileWithThreeFieldsAppliesThree()
+{
+    MainFormHarness h;
+    QVERIFY(writeBytes(h.path(QStringLiteral("EditerFontDate.dat")), "255,Noto Serif CJK JP,14\r\n"));
+    QVERIFY(h.form->Form_Load());
+    QCOMPARE(h.form->MainText->backColor(), 255);
+    QCOMPARE(h.form->MainText->font().family(), QStringLiteral("Noto Serif CJK JP"));
+    QCOMPARE(h.form->MainText->font().pointSizeF(), 14.0);
+    QVERIFY(!h.form->MainText->font().bold());
+    QCOMPARE(h.form->MainText->foreColor(), SystemColorWindowText);
+}
+
+void DocumentsTest::settingsLineFormat_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("plain") << QStringLiteral("16777215,Face,9,False,True,0") << QStringLiteral("16777215,Face,9,False,True,0");
+    QTest::newRow("fraction") << QStringLiteral("0,F,10.50,true,FALSE,-2147483640") << QStringLiteral("0,F,10.5,True,False,-2147483640");
+    QTest::newRow("four digits") << QStringLiteral("1,F,7.12345,True,True,1") << QStringLiteral("1,F,7.1235,True,True,1");
+    QTest::newRow("bad values keep defaults") << QStringLiteral("x,,abc,yes,no,99999999999") << QStringLiteral("5,Def,12,False,False,8");
+}
+
+void DocumentsTest::settingsLineFormat()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, written);
+    const SettingsFields f = parseSettingsLine(line);
+    const EditorAppearance a{f.BackColor.value_or(5), f.FaceName.value_or(QStringLiteral("Def")), f.Size.value_or(12),
+                             f.Bold.value_or(false),  f.Italic.value_or(false),                f.ForeColor.value_or(8)};
+    QCOMPARE(formatSettingsLine(a), written);
+}
+
+QTEST_MAIN(DocumentsTest)
+#include "DocumentsTest.moc"

@@ -6,7 +6,7 @@ QRN_PACKAGES=(
     cmake make g++ clang libclang-rt-14-dev pkg-config
     qt6-base-dev qt6-webengine-dev libgl-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev libmd4c-dev libmd4c-html0-dev
-    fonts-noto-cjk xvfb xauth xdotool imagemagick
+    fonts-noto-cjk xvfb xauth x11-utils xdotool imagemagick
 )
 
 qrn_install_missing() {
@@ -22,7 +22,7 @@ qrn_install_missing() {
     local sudo=()
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
 }
 
 qrn_build() {

@@ -2,7 +2,18 @@
 
 #include <TagTable.h>
 
+#include <ostream>
+
 namespace qrn::test {
+
+// One row of a converter table: input and expected output, named for the test listing.
+struct ConversionRow {
+    const char *name;
+    std::u16string input;
+    std::u16string expected;
+};
+
+inline void PrintTo(const ConversionRow &row, std::ostream *os) { *os << row.name; }
 
 // A small dictionary in the shape of the delivered one: elements, closing words, attributes, colours.
 inline TagTable sampleTable()

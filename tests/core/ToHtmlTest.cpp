@@ -9,13 +9,7 @@ using namespace qrn;
 
 namespace {
 
-struct Row {
-    const char *name;
-    std::u16string input;
-    std::u16string expected;
-};
-
-void PrintTo(const Row &row, std::ostream *os) { *os << row.name; }
+using Row = test::ConversionRow;
 
 class ToHtmlBuiltInOnly : public testing::TestWithParam<Row> {};
 

@@ -97,45 +97,13 @@ public:
         std::int32_t color;
         std::int32_t flags;
     };
-    struct Answer {
-        Kind kind = OpenDialog;
-        bool accept = false;
-        QString fileName;
-        std::int32_t color = 0;
-        QString fontName;
-        double fontSize = 0;
-        bool bold = false, italic = false;
-        Answer withFile(const QString &path) const
-        {
-            Answer a = *this;
-            a.fileName = path;
-            return a;
-        }
-    };
-    static Answer answer(Kind kind, bool accept)
-    {
-        Answer a;
-        a.kind = kind;
-        a.accept = accept;
-        return a;
-    }
 
-    void chooseFile(Kind kind, const QString &path) { m_script.enqueue(answer(kind, true).withFile(path)); }
-    void cancel(Kind kind) { m_script.enqueue(answer(kind, false)); }
-    void chooseColor(std::int32_t color)
-    {
-        Answer a = answer(ColorDialog, true);
-        a.color = color;
-        m_script.enqueue(a);
-    }
+    void chooseFile(Kind kind, const QString &path) { m_script.enqueue({.kind = kind, .accept = true, .fileName = path}); }
+    void cancel(Kind kind) { m_script.enqueue({.kind = kind}); }
+    void chooseColor(std::int32_t color) { m_script.enqueue({.kind = ColorDialog, .accept = true, .color = color}); }
     void chooseFont(const QString &name, double size, bool bold, bool italic)
     {
-        Answer a = answer(FontDialog, true);
-        a.fontName = name;
-        a.fontSize = size;
-        a.bold = bold;
-        a.italic = italic;
-        m_script.enqueue(a);
+        m_script.enqueue({.kind = FontDialog, .accept = true, .font = {name, size, bold, italic}});
     }
 
     QList<Call> calls;
@@ -148,6 +116,19 @@ public:
     bool ShowColor(QWidget *) override { return take(ColorDialog); }
 
 private:
+    struct Font {
+        QString name;
+        double size = 0;
+        bool bold = false, italic = false;
+    };
+    struct Answer {
+        Kind kind = OpenDialog;
+        bool accept = false;
+        QString fileName = {};
+        std::int32_t color = 0;
+        Font font = {};
+    };
+
     bool take(Kind kind)
     {
         calls.append({kind, FileName, Filter, Color, Flags});
@@ -158,21 +139,12 @@ private:
         const Answer a = m_script.dequeue();
         if (!a.accept)
             return false;
-        switch (kind) {
-        case OpenDialog:
-        case SaveDialog:
+        if (kind == OpenDialog || kind == SaveDialog)
             FileName = a.fileName;
-            break;
-        case ColorDialog:
+        else if (kind == ColorDialog)
             Color = a.color;
-            break;
-        case FontDialog:
-            FontName = a.fontName;
-            FontSize = a.fontSize;
-            FontBold = a.bold;
-            FontItalic = a.italic;
-            break;
-        }
+        else
+            std::tie(FontName, FontSize, FontBold, FontItalic) = std::tie(a.font.name, a.font.size, a.font.bold, a.font.italic);
         return true;
     }
     QQueue<Answer> m_script;

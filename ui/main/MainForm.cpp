@@ -248,6 +248,15 @@ void MainForm::removeScratchFile()
     removeFileIfPresent(scratchFilePath(WorkFolder));
 }
 
+// The work folder follows a file the document was written to or read from: the old folder's
+// scratch file goes, and the palette lists the new folder.
+void MainForm::moveWorkFolderTo(const QString &file)
+{
+    removeScratchFile();
+    WorkFolder = GetSagyou(file);
+    Koumoku_Click();
+}
+
 // --- Palette ------------------------------------------------------------------------------------
 
 void MainForm::Koumoku_Click()
@@ -465,9 +474,7 @@ SaveOutcome MainForm::JapSave(const QString &file)
         m_messages.error(this, QStringLiteral("ファイル\"%1\"を保存できませんでした。\n%2").arg(file, written.error));
         return SaveOutcome::Failed;
     }
-    removeScratchFile();
-    WorkFolder = GetSagyou(file);
-    Koumoku_Click();
+    moveWorkFolderTo(file);
     DocPath = file;
     DocChanged = false;
     return SaveOutcome::Saved;
@@ -519,9 +526,7 @@ void MainForm::mmnyOpen_Click()
         m_messages.error(this, QStringLiteral("ファイル\"%1\"を開けませんでした。\n%2").arg(file, read.error));
         return;
     }
-    removeScratchFile();
-    WorkFolder = GetSagyou(file);
-    Koumoku_Click();
+    moveWorkFolderTo(file);
     MainText->setText(read.text);
     DocPath = file;
     DocChanged = false;
@@ -587,9 +592,7 @@ bool MainForm::HtmlSave(const QString &file)
         m_messages.error(this, QStringLiteral("ファイル\"%1\"を保存できませんでした。\n%2").arg(file, written.error));
         return false;
     }
-    removeScratchFile();
-    WorkFolder = GetSagyou(file);
-    Koumoku_Click();
+    moveWorkFolderTo(file);
     DocPath = file;
     DocChanged = false;
     return true;
@@ -606,9 +609,7 @@ void MainForm::mmnyHtmlHenkan_Click()
         m_messages.error(this, QStringLiteral("ファイル\"%1\"を開けませんでした。\n%2").arg(file, read.error));
         return;
     }
-    removeScratchFile();
-    WorkFolder = GetSagyou(file);
-    Koumoku_Click();
+    moveWorkFolderTo(file);
     MainText->setText(fromU16(m_henkan.ToJapaneseTags(toU16View(read.text))));
     DocPath.clear();
 }

@@ -150,6 +150,7 @@ private:
     void buildPanes(const BrowserFactory &createBrowser);
     void updateClock();
     void removeScratchFile();
+    void moveWorkFolderTo(const QString &file);
     QString documentName() const;
     QString dictionaryPath() const;
     QString settingsPath() const;

@@ -2,7 +2,7 @@
 
 // The converters exactly as the notation's rule tables read: one character at a time, each lookup
 // a scan of the table from index 0. Slow on purpose; tests compare the real converters against
-// them, and the benchmark measures them as the baseline.
+// them, and the benchmark measures them as its baseline.
 
 #include <TagTable.h>
 

@@ -1,4 +1,5 @@
 #include <DictionaryFile.h>
+#include <SettingsFile.h>
 #include <ShiftJisCodec.h>
 #include <TextCodec.h>
 #include <TextFile.h>
@@ -44,6 +45,8 @@ private slots:
 
     void dictionaryFileRoundTrip();
     void dictionaryMissingLeavesBuiltInOnly();
+    void settingsLine_data();
+    void settingsLine();
 };
 
 void StorageTest::shiftJisMapping_data()
@@ -234,6 +237,27 @@ void StorageTest::dictionaryMissingLeavesBuiltInOnly()
     QVERIFY(!loaded.file.ok);
     QCOMPARE(int(table.TagCount()), 0);
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("KirikoDate.dat"))));
+}
+
+void StorageTest::settingsLine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("written"); // with 5, Def, 12, False, False, 8 for what is missing
+    QTest::newRow("plain") << QStringLiteral("16777215,Face,9,False,True,0") << QStringLiteral("16777215,Face,9,False,True,0");
+    QTest::newRow("fraction") << QStringLiteral("0,F,10.50,true,FALSE,-2147483643") << QStringLiteral("0,F,10.5,True,False,-2147483643");
+    QTest::newRow("four digits") << QStringLiteral("1,F,7.12345,True,True,1") << QStringLiteral("1,F,7.1235,True,True,1");
+    QTest::newRow("three fields") << QStringLiteral("1,F,8\r\nmore") << QStringLiteral("1,F,8,False,False,8");
+    QTest::newRow("bad values") << QStringLiteral("x,,abc,yes,no,99999999999") << QStringLiteral("5,Def,12,False,False,8");
+}
+
+void StorageTest::settingsLine()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, written);
+    const SettingsFields f = parseSettingsLine(line);
+    const EditorAppearance a{f.BackColor.value_or(5), f.FaceName.value_or(QStringLiteral("Def")), f.Size.value_or(12),
+                             f.Bold.value_or(false),  f.Italic.value_or(false),                f.ForeColor.value_or(8)};
+    QCOMPARE(formatSettingsLine(a), written);
 }
 
 QTEST_GUILESS_MAIN(StorageTest)

@@ -70,10 +70,6 @@ void DialogsTest::tagEditorOpensWithTheUserDefinedEntries()
     QVERIFY(!editor.Command2->isEnabled());
     QVERIFY(editor.SinkouBar->isHidden());
     QVERIFY(editor.motoTag->text().isEmpty() && editor.sinTag->text().isEmpty());
-    QCOMPARE(editor.Label1->text(), QStringLiteral("元のタグ"));
-    QCOMPARE(editor.Command2->text(), QStringLiteral("↓"));
-    QCOMPARE(editor.Command3->text(), QStringLiteral("削除"));
-    QCOMPARE(editor.Command4->text(), QStringLiteral("クリア"));
     // Positions in twips: the list at (120, 2280), 4335 × 5100.
     QCOMPARE(editor.List1->geometry(), QRect(8, 152, 289, 340));
 }
@@ -302,7 +298,6 @@ void DialogsTest::aboutBoxCaptionsAndSystemInformation()
     QCOMPARE(about.windowTitle(), QStringLiteral("QRNのﾊﾞｰｼﾞｮﾝ情報"));
     QCOMPARE(about.lblTitle->text(), QStringLiteral("QRN"));
     QCOMPARE(about.lblVersion->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.3.5"));
-    QCOMPARE(about.cmdSysInfo->text(), QStringLiteral("ｼｽﾃﾑ情報(&S)..."));
     QVERIFY(about.cmdOK->isDefault());
 
     boxes.expect(Box::Information);

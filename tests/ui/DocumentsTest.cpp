@@ -57,8 +57,6 @@ private slots:
     void fontAndColourCommandsSurviveARestart();
     void cancelledAppearanceDialogsChangeNothing();
     void settingsFileWithThreeFieldsAppliesThree();
-    void settingsLineFormat_data();
-    void settingsLineFormat();
 };
 
 void DocumentsTest::exitWithUnchangedDocumentWritesBothFilesWithoutAsking()
@@ -553,26 +551,6 @@ void DocumentsTest::settingsFileWithThreeFieldsAppliesThree()
     QCOMPARE(h.form->MainText->font().pointSizeF(), 14.0);
     QVERIFY(!h.form->MainText->font().bold());
     QCOMPARE(h.form->MainText->foreColor(), SystemColorWindowText);
-}
-
-void DocumentsTest::settingsLineFormat_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("written");
-    QTest::newRow("plain") << QStringLiteral("16777215,Face,9,False,True,0") << QStringLiteral("16777215,Face,9,False,True,0");
-    QTest::newRow("fraction") << QStringLiteral("0,F,10.50,true,FALSE,-2147483640") << QStringLiteral("0,F,10.5,True,False,-2147483640");
-    QTest::newRow("four digits") << QStringLiteral("1,F,7.12345,True,True,1") << QStringLiteral("1,F,7.1235,True,True,1");
-    QTest::newRow("bad values keep defaults") << QStringLiteral("x,,abc,yes,no,99999999999") << QStringLiteral("5,Def,12,False,False,8");
-}
-
-void DocumentsTest::settingsLineFormat()
-{
-    QFETCH(QString, line);
-    QFETCH(QString, written);
-    const SettingsFields f = parseSettingsLine(line);
-    const EditorAppearance a{f.BackColor.value_or(5), f.FaceName.value_or(QStringLiteral("Def")), f.Size.value_or(12),
-                             f.Bold.value_or(false),  f.Italic.value_or(false),                f.ForeColor.value_or(8)};
-    QCOMPARE(formatSettingsLine(a), written);
 }
 
 QTEST_MAIN(DocumentsTest)

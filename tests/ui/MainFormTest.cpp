@@ -6,7 +6,6 @@
 #include <dialogs/Form1.h>
 
 #include <QLabel>
-#include <QMenuBar>
 #include <QPlainTextEdit>
 
 using namespace qrn;
@@ -26,7 +25,6 @@ private slots:
     void startUpShowsTheTemplateAsAnUnchangedDocument();
     void startUpWithoutDictionaryShowsMessageAndWritesNothing();
     void startUpWithoutSettingsShowsMessageAndLeavesNoScratchFile();
-    void menusHaveTheirCaptionsInOrder();
     void everyTextChangeMarksTheDocumentAndAppearanceDoesNot();
     void doubleClickInsertsBracketedTagsOrBareColourWords();
     void workFolderCategoryListsFilesAndInsertsNames();
@@ -93,29 +91,6 @@ void MainFormTest::startUpWithoutSettingsShowsMessageAndLeavesNoScratchFile()
     QCOMPARE(h.boxes.calls.value(0).text, QStringLiteral("データを読み込めません。"));
     QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("KirikoDate.dat")});
     h.verifyScriptsUsed();
-}
-
-void MainFormTest::menusHaveTheirCaptionsInOrder()
-{
-    MainFormHarness h;
-    const QStringList expected = {
-        QStringLiteral("ファイル(&F): 新規作成(&N) 開く(&O) 上書き保存(&S) 名前を付けて保存(&A) - HTMLで保存(&H) HTMLを変換(&E) - 終了(&X)"),
-        QStringLiteral("編集(&E): 全て選択(&A) 日付と時刻 - HTML表示(&H)"),
-        QStringLiteral("設定(&S): フォント(&F) エディタの背景色(&B) 文字色(&C) - ユーザー定義タグ(&T)"),
-        QStringLiteral("ブラウザ(&B): 戻る(&B) 進む(&N) 最新の情報に更新(&N) - 手動で更新する(&H)"),
-        QStringLiteral("ヘルプ(&H): マニュアル(&H) - バージョン情報(&A)"),
-    };
-    QStringList actual;
-    for (QAction *menuAction : h.form->menuBar()->actions()) {
-        QStringList items;
-        for (QAction *a : menuAction->menu()->actions()) {
-            items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-            QVERIFY(a->shortcut().isEmpty());
-            QVERIFY(a->isEnabled() && a->isVisible() && !a->isChecked());
-        }
-        actual << menuAction->text() + QStringLiteral(": ") + items.join(QLatin1Char(' '));
-    }
-    QCOMPARE(actual, expected);
 }
 
 void MainFormTest::everyTextChangeMarksTheDocumentAndAppearanceDoesNot()

@@ -5,7 +5,6 @@
 #include "PaletteCategories.h"
 #include "SplitterBar.h"
 
-#include <ColorValue.h>
 #include <DialogService.h>
 #include <MessageBoxes.h>
 #include <PreviewView.h>
@@ -30,6 +29,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace qrn {

@@ -6,6 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace qrn {
 
@@ -51,6 +56,22 @@ FileResult writeFileAtomically(const QString &path, const QByteArray &bytes)
     }
     if (!file.commit())
         return FileResult::failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    return FileResult::success();
+}
+
+FileResult writeScratchFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    const QFileInfo target(path);
+    QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
+    if (!file.open())
+        return FileResult::failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return FileResult::failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    // rename() replaces the old file in one step.
+    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return FileResult::failure(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    file.setAutoRemove(false);
     return FileResult::success();
 }
 

@@ -35,8 +35,13 @@ ReadBytesResult readFileBytes(const QString &path);
 // CR LF or a lone CR, joined with CR LF, no line end after the last line.
 ReadTextResult readDocumentFile(const QString &path, TextEncoding encoding = TextEncoding::ShiftJis);
 
-// Writes bytes so that the old file stays whole until the new one is complete.
+// Writes bytes so that the old file stays whole until the new one is complete, and flushes them
+// to the disk before the new file takes the old one's place.
 FileResult writeFileAtomically(const QString &path, const QByteArray &bytes);
+
+// The same without waiting for the disk: for the preview's scratch file, rewritten at every
+// keystroke and worthless after a crash. A fresh file is still renamed over the old one.
+FileResult writeScratchFileAtomically(const QString &path, const QByteArray &bytes);
 
 // Encodes the text followed by CR LF, the form every text file of the program has.
 EncodeResult encodeTextFile(QStringView text, TextEncoding encoding, Unmappable policy);

@@ -41,6 +41,7 @@ private slots:
     void documentLineEnds();
     void documentFileRoundTrip();
     void writeKeepsOldFileWhenItCannotComplete();
+    void scratchWriteReplacesTheFileAndLeavesNothingElse();
     void readReportsMissingFile();
 
     void dictionaryFileRoundTrip();
@@ -197,6 +198,17 @@ void StorageTest::writeKeepsOldFileWhenItCannotComplete()
         QCOMPARE(readAll(path), QByteArray("old"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("doc.qrnf")});
     }
+}
+
+void StorageTest::scratchWriteReplacesTheFileAndLeavesNothingElse()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Kiriko_WaitFile.htm"));
+    QVERIFY(writeScratchFileAtomically(path, "first").ok);
+    QVERIFY(writeScratchFileAtomically(path, "second").ok);
+    QCOMPARE(readAll(path), QByteArray("second"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Kiriko_WaitFile.htm")});
+    QVERIFY(!writeScratchFileAtomically(dir.filePath(QStringLiteral("gone/x.htm")), "x").ok);
 }
 
 void StorageTest::readReportsMissingFile()

@@ -346,7 +346,7 @@ void MainForm::mmnyKousin_Click()
     encodeTextFileInto(QStringView(m_refreshHtml.data(), qsizetype(m_refreshHtml.size())), TextEncoding::ShiftJis,
                        Unmappable::CharacterReference, m_refreshBytes);
     // A scratch file that cannot be written is passed over: the pane shows what is there.
-    writeFileAtomically(path, m_refreshBytes.bytes);
+    writeScratchFileAtomically(path, m_refreshBytes.bytes);
     Brw->navigate(path);
 }
 

@@ -36,9 +36,8 @@ public:
     // Back to the built-in entry alone.
     void clear();
 
-    // Lowest index whose JapaneseName (HtmlName) equals the word exactly, or -1.
+    // Lowest index whose JapaneseName equals the word exactly, or -1.
     int findJapaneseName(std::u16string_view word) const { return m_byJapanese.find(m_entries, word); }
-    int findHtmlName(std::u16string_view word) const { return m_byHtml.find(m_entries, word); }
 
     // The HTML word for a Japanese word: the first matching entry's HtmlName, or the word itself
     // when no entry matches or that HtmlName is empty.

@@ -2,6 +2,8 @@
 
 #include "ShiftJisCodec.h"
 
+#include <algorithm>
+
 namespace qrn {
 
 QString decodeText(QByteArrayView bytes, TextEncoding encoding)

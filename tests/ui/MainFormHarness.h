@@ -30,6 +30,13 @@ struct MainFormHarness {
         create();
     }
 
+    // A box or dialog nobody scripted fails the test, whether or not it checked the scripts itself.
+    ~MainFormHarness()
+    {
+        if (!boxes.unexpected.isEmpty() || (dialogs && dialogs->unexpected > 0))
+            QTest::qFail("a message box or dialog was shown that the test did not script", __FILE__, __LINE__);
+    }
+
     void create()
     {
         auto d = std::make_unique<ScriptedDialogs>();

@@ -18,6 +18,12 @@ public:
         for (char16_t u : units)
             m_bits[u >> 3] |= static_cast<std::uint8_t>(1u << (u & 7));
     }
+    template <std::size_t N>
+    constexpr explicit CodeUnitSet(const std::array<char16_t, N> &units)
+    {
+        for (char16_t u : units)
+            m_bits[u >> 3] |= static_cast<std::uint8_t>(1u << (u & 7));
+    }
     constexpr bool contains(char16_t u) const { return (m_bits[u >> 3] >> (u & 7)) & 1u; }
 
     // The end of the run of code units from p that are not in the set.
@@ -34,10 +40,19 @@ private:
 
 // The end of the run from p holding none of the given code units, eight at a time where SSE2 is
 // there. Page text between tags is long, so this loop decides the converters' speed.
+// The characters that end a run of page text, as a list for the vector compare and as a set for
+// the rest, both from one list.
 template <std::size_t N>
-const char16_t *skipPageText(const char16_t *p, const char16_t *end, const CodeUnitSet &set,
-                             const std::array<char16_t, N> &units)
+struct PageTextStops {
+    constexpr explicit PageTextStops(const std::array<char16_t, N> &list) : units(list), set(list) {}
+    std::array<char16_t, N> units;
+    CodeUnitSet set;
+};
+
+template <std::size_t N>
+const char16_t *skipPageText(const char16_t *p, const char16_t *end, const PageTextStops<N> &stops)
 {
+    const auto &units = stops.units;
 #if defined(__SSE2__)
     std::array<__m128i, N> needles;
     for (std::size_t i = 0; i < N; ++i)
@@ -55,7 +70,7 @@ const char16_t *skipPageText(const char16_t *p, const char16_t *end, const CodeU
 #else
     (void)units;
 #endif
-    return set.skipOthers(p, end);
+    return stops.set.skipOthers(p, end);
 }
 
 constexpr char16_t FullOpen = u'＜';       // U+FF1C
@@ -68,12 +83,10 @@ constexpr char16_t CornerClose = u'」';    // U+300D
 constexpr char16_t LenticularOpen = u'【'; // U+3010
 constexpr char16_t LenticularClose = u'】';// U+3011
 
-constexpr std::array<char16_t, 5> HtmlOutsideUnits{u'<', u'>', FullOpen, FullClose, FullParen};
-constexpr CodeUnitSet HtmlOutsideSpecial{u'<', u'>', FullOpen, FullClose, FullParen};
+constexpr PageTextStops HtmlOutsideSpecial{std::array<char16_t, 5>{u'<', u'>', FullOpen, FullClose, FullParen}};
 constexpr CodeUnitSet HtmlInsideSpecial{u'<',       u'>',       FullOpen,    FullClose,   FullParen, u' ',
                                         IdeoSpace,  u'=',       FullEquals,  CornerOpen,  CornerClose, u'"'};
-constexpr std::array<char16_t, 4> TagsOutsideUnits{u'<', u'>', FullOpen, FullClose};
-constexpr CodeUnitSet TagsOutsideSpecial{u'<', u'>', FullOpen, FullClose};
+constexpr PageTextStops TagsOutsideSpecial{std::array<char16_t, 4>{u'<', u'>', FullOpen, FullClose}};
 constexpr CodeUnitSet TagsInsideSpecial{u'<', u'>', FullOpen, FullClose, u' ', IdeoSpace, u'=', u'"'};
 
 } // namespace
@@ -152,7 +165,7 @@ void ToHtml(std::u16string_view text, const TagTable &table, std::u16string &out
                 break; // an unclosed tag loses its last word
         } else if (!pendingParen) {
             // Page text is copied in bulk up to the next character with a meaning.
-            const char16_t *run = skipPageText(p, end, HtmlOutsideSpecial, HtmlOutsideUnits);
+            const char16_t *run = skipPageText(p, end, HtmlOutsideSpecial);
             out.append(p, run);
             p = run;
             if (p == end)
@@ -236,7 +249,7 @@ std::u16string ToJapaneseTags(std::u16string_view html, const TagTable &table)
             }
             p = run;
         } else {
-            const char16_t *run = skipPageText(p, end, TagsOutsideSpecial, TagsOutsideUnits);
+            const char16_t *run = skipPageText(p, end, TagsOutsideSpecial);
             out.append(p, run);
             p = run;
         }

@@ -31,7 +31,6 @@ private slots:
     void descriptionLineTakesTheLaterEntry();
     void paletteRefreshesOnlyWhenAsked();
     void manualModeHoldsThePreviewUntilRefresh();
-    void titleFollowsThePreviewLoads();
     void sourceWindowShowsASnapshotAndIsReused();
     void selectAllAndDateInsertion();
     void generalDateFormat();
@@ -268,16 +267,6 @@ void MainFormTest::manualModeHoldsThePreviewUntilRefresh()
     QCOMPARE(h.brw().backs, 1);
     QCOMPARE(h.brw().forwards, 1);
     QCOMPARE(h.brw().navigations.size(), navigations + 2);
-}
-
-void MainFormTest::titleFollowsThePreviewLoads()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    h.form->DocPath = h.path(QStringLiteral("page.qrnf"));
-    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN"));
-    h.brw().finishLoad();
-    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [") + h.path(QStringLiteral("page.qrnf")) + QStringLiteral("]"));
 }
 
 void MainFormTest::sourceWindowShowsASnapshotAndIsReused()

@@ -70,7 +70,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     {
         const TagTable table = bench::makeDictionary(300);
-        saveDictionaryFile(joinPath(dir.path(), DictionaryFileName), table);
+        writeDictionaryFile(joinPath(dir.path(), DictionaryFileName), table);
         QFile settings(joinPath(dir.path(), SettingsFileName));
         settings.open(QIODevice::WriteOnly);
         settings.write("16777215,Noto Sans Mono CJK JP,11,False,False,0\r\n");

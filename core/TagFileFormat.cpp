@@ -1,6 +1,8 @@
 #include "TagFileFormat.h"
 
+#include <deque>
 #include <limits>
+#include <unordered_map>
 
 namespace qrn {
 namespace {
@@ -86,6 +88,11 @@ private:
 
 std::optional<std::int16_t> ParseCategoryField(std::u16string_view field)
 {
+    // Blanks around the number belong to no number: a hand-edited "8 " is 8.
+    while (!field.empty() && isBlank(field.front()))
+        field.remove_prefix(1);
+    while (!field.empty() && isBlank(field.back()))
+        field.remove_suffix(1);
     if (field.empty())
         return std::int16_t{0};
 
@@ -150,18 +157,19 @@ TagFileReadResult ReadTagFileText(std::u16string_view text, TagTable &table)
 
         // A Category that is no number, or out of range, takes the previous record's value.
         previousCategory = ParseCategoryField(*category).value_or(previousCategory);
-        if (table.AddTagEntry(std::move(*japanese), std::move(*html), previousCategory, std::move(*description)))
+        if (table.TagCount() < TagTable::MaxTagCount) {
+            table.AddTagEntry(std::move(*japanese), std::move(*html), previousCategory, std::move(*description));
             ++result.added;
-        else
-            ++result.skippedAtCapacity;
+        } else {
+            result.notLoaded.push_back({std::move(*japanese), std::move(*html), previousCategory, std::move(*description)});
+        }
     }
 }
 
-std::u16string WriteTagFileText(const TagTable &table)
+std::u16string WriteTagFileText(std::span<const TagEntry> records)
 {
     std::u16string line;
-    for (int i = 1; i <= table.TagCount(); ++i) {
-        const TagEntry &e = table[i];
+    for (const TagEntry &e : records) {
         line += e.JapaneseName;
         line += u',';
         line += e.HtmlName;
@@ -174,6 +182,78 @@ std::u16string WriteTagFileText(const TagTable &table)
     }
     line += EndTagMarker;
     return line;
+}
+
+std::u16string WriteTagFileText(const TagTable &table, std::span<const TagEntry> extra)
+{
+    return WriteTagFileText(TagFileRecords(table, extra));
+}
+
+std::vector<TagEntry> TagFileRecords(const TagTable &table, std::span<const TagEntry> notLoaded)
+{
+    std::vector<TagEntry> records(table.entries().begin() + 1, table.entries().end());
+    records.insert(records.end(), notLoaded.begin(), notLoaded.end());
+    return records;
+}
+
+namespace {
+// A record as one key: its four fields, each ended by a character no field holds on its own line.
+std::u16string recordKey(const TagEntry &e)
+{
+    std::u16string key;
+    key.reserve(e.JapaneseName.size() + e.HtmlName.size() + e.Description.size() + 8);
+    key += e.JapaneseName;
+    key += u'\0';
+    key += e.HtmlName;
+    key += u'\0';
+    key += static_cast<char16_t>(static_cast<std::uint16_t>(e.Category));
+    key += u'\0';
+    key += e.Description;
+    return key;
+}
+
+// Positions of each record in a list, earliest first.
+std::unordered_map<std::u16string, std::deque<std::size_t>> positionsOf(std::span<const TagEntry> records)
+{
+    std::unordered_map<std::u16string, std::deque<std::size_t>> positions;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        positions[recordKey(records[i])].push_back(i);
+    return positions;
+}
+} // namespace
+
+std::vector<TagEntry> MergeTagRecords(std::span<const TagEntry> base, std::span<const TagEntry> mine,
+                                      std::vector<TagEntry> theirs)
+{
+    // Each record of mine uses up the first equal record of base: what base has left was deleted
+    // by this run, and a record of mine that finds none was added.
+    auto inBase = positionsOf(base);
+    std::vector<const TagEntry *> added;
+    for (const TagEntry &m : mine) {
+        auto found = inBase.find(recordKey(m));
+        if (found != inBase.end() && !found->second.empty())
+            found->second.pop_front();
+        else
+            added.push_back(&m);
+    }
+    // The deletions take the first equal records of theirs.
+    auto inTheirs = positionsOf(theirs);
+    std::vector<bool> removed(theirs.size(), false);
+    for (auto &[key, left] : inBase) {
+        auto found = inTheirs.find(key);
+        for (std::size_t n = left.size(); n > 0 && found != inTheirs.end() && !found->second.empty(); --n) {
+            removed[found->second.front()] = true;
+            found->second.pop_front();
+        }
+    }
+    std::vector<TagEntry> merged;
+    merged.reserve(theirs.size() + added.size());
+    for (std::size_t i = 0; i < theirs.size(); ++i)
+        if (!removed[i])
+            merged.push_back(std::move(theirs[i]));
+    for (const TagEntry *a : added)
+        merged.push_back(*a);
+    return merged;
 }
 
 } // namespace qrn

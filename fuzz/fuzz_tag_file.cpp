@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::u16string text = qrn::fuzz::unitsFromBytes(data, size);
     qrn::TagTable table;
     const qrn::TagFileReadResult read = qrn::ReadTagFileText(text, table);
-    if (read.added != table.TagCount() || !(table[0] == qrn::TagTable::builtInEntry()))
+    if (read.added != table.TagCount() || (!read.notLoaded.empty() && table.TagCount() != qrn::TagTable::MaxTagCount) || !(table[0] == qrn::TagTable::builtInEntry()))
         std::abort();
     // Whatever was read is written as one line that reads back to the same number of records
     // whenever no field holds a separator, a leading blank or quote, or the marker.

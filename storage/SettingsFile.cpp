@@ -83,29 +83,60 @@ QString formatFontSize(double size)
 
 QString formatSettingsLine(const EditorAppearance &a)
 {
+    // Joined piece by piece: a face name holding "%1" must not be substituted again.
     const auto boolWord = [](bool b) { return b ? QStringLiteral("True") : QStringLiteral("False"); };
-    return QStringLiteral("%1,%2,%3,%4,%5,%6")
-        .arg(a.BackColor)
-        .arg(a.FaceName, formatFontSize(a.Size), boolWord(a.Bold), boolWord(a.Italic))
-        .arg(a.ForeColor);
+    const QChar comma = QLatin1Char(',');
+    return QString::number(a.BackColor) + comma + a.FaceName + comma + formatFontSize(a.Size) + comma
+           + boolWord(a.Bold) + comma + boolWord(a.Italic) + comma + QString::number(a.ForeColor);
 }
 
-SettingsReadResult readSettingsFile(const QString &path)
+SettingsFile::SettingsFile(QString path) : m_path(std::move(path)) {}
+
+SettingsReadResult SettingsFile::read()
 {
     SettingsReadResult result;
-    const ReadBytesResult raw = readFileBytes(path);
+    ReadBytesResult raw = readFileBytes(m_path);
     if (!raw.ok) {
         result.file = FileResult::failure(raw.error);
         return result;
     }
     result.file = FileResult::success();
     result.fields = parseSettingsLine(decodeText(raw.bytes, TextEncoding::ShiftJis));
+    m_bytesRead = std::move(raw.bytes);
+    m_read = true;
     return result;
 }
 
-FileResult writeSettingsFile(const QString &path, const EditorAppearance &appearance)
+FileResult SettingsFile::save(const EditorAppearance &current, const EditorAppearance &atStart)
 {
-    return writeTextFile(path, formatSettingsLine(appearance), TextEncoding::ShiftJis, Unmappable::QuestionMark);
+    EditorAppearance written = current;
+    if (m_read) {
+        const ReadBytesResult now = readFileBytes(m_path);
+        if (now.ok && now.bytes != m_bytesRead) {
+            // Another run rewrote the file after this one read it: keep its values but for those
+            // this run changed.
+            if (current == atStart)
+                return FileResult::success();
+            const SettingsFields theirs = parseSettingsLine(decodeText(now.bytes, TextEncoding::ShiftJis));
+            const auto keep = [](auto &value, const auto &mine, const auto &start, const auto &other) {
+                if (mine == start && other)
+                    value = *other;
+            };
+            keep(written.BackColor, current.BackColor, atStart.BackColor, theirs.BackColor);
+            keep(written.FaceName, current.FaceName, atStart.FaceName, theirs.FaceName);
+            keep(written.Size, current.Size, atStart.Size, theirs.Size);
+            keep(written.Bold, current.Bold, atStart.Bold, theirs.Bold);
+            keep(written.Italic, current.Italic, atStart.Italic, theirs.Italic);
+            keep(written.ForeColor, current.ForeColor, atStart.ForeColor, theirs.ForeColor);
+        }
+    }
+    QByteArray bytes = encodeTextFile(formatSettingsLine(written), TextEncoding::ShiftJis, Unmappable::QuestionMark).bytes;
+    const FileResult result = writeFileAtomically(m_path, bytes);
+    if (result.ok) {
+        m_bytesRead = std::move(bytes);
+        m_read = true;
+    }
+    return result;
 }
 
 } // namespace qrn

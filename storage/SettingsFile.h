@@ -2,6 +2,7 @@
 
 #include "TextFile.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
@@ -18,6 +19,8 @@ struct EditorAppearance {
     bool Bold = false;
     bool Italic = false;
     std::int32_t ForeColor = 0;
+
+    friend bool operator==(const EditorAppearance &, const EditorAppearance &) = default;
 };
 
 // The values of a settings line that could be read and converted; a missing or unconvertible
@@ -42,7 +45,22 @@ QString formatSettingsLine(const EditorAppearance &appearance);
 // A point size with at most four fractional digits and no trailing zeros: 9, 10.5.
 QString formatFontSize(double size);
 
-SettingsReadResult readSettingsFile(const QString &path);
-FileResult writeSettingsFile(const QString &path, const EditorAppearance &appearance);
+// One run's settings file. It remembers what it read: when another run rewrote the file
+// meanwhile, saving keeps that run's values except those this run changed, and a run that
+// changed nothing leaves the file alone.
+class SettingsFile {
+public:
+    explicit SettingsFile(QString path);
+
+    SettingsReadResult read();
+    // `atStart` is the appearance as the run began, after the file was read.
+    FileResult save(const EditorAppearance &current, const EditorAppearance &atStart);
+
+private:
+    QString m_path;
+    bool m_read = false;
+    QByteArray m_bytesRead;
+};
+
 
 } // namespace qrn

@@ -77,11 +77,16 @@ const ShiftJisCodec::Tables &ShiftJisCodec::tables()
             const int n = ucnv_fromUChars(cnv, out, 4, &in, 1, &err);
             if (U_FAILURE(err))
                 continue;
-            if (n == 1)
+            // ICU also maps some characters one way only (U+F86F to the bytes of "№"): a
+            // character counts as representable only when its bytes read back as itself.
+            if (n == 1 && t->single[static_cast<unsigned char>(out[0])] == u)
                 t->fromUnicode[u] = static_cast<unsigned char>(out[0]);
-            else if (n == 2)
-                t->fromUnicode[u] = static_cast<std::uint16_t>(static_cast<unsigned char>(out[0]) << 8
-                                                               | static_cast<unsigned char>(out[1]));
+            else if (n == 2) {
+                const auto code = static_cast<std::uint16_t>(static_cast<unsigned char>(out[0]) << 8
+                                                             | static_cast<unsigned char>(out[1]));
+                if (t->pair[code] == u)
+                    t->fromUnicode[u] = code;
+            }
         }
         ucnv_close(cnv);
         return std::unique_ptr<const Tables>(std::move(t));

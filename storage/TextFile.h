@@ -3,6 +3,7 @@
 #include "TextEncoding.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <QStringView>
 
@@ -29,14 +30,25 @@ struct ReadBytesResult {
     QByteArray bytes;
     QString error;
 };
-ReadBytesResult readFileBytes(const QString &path);
+
+// The largest input the program reads: a larger file, or a stream that goes on past it (such as
+// /dev/zero), is refused instead of filling the memory.
+inline constexpr qint64 MaxInputBytes = qint64(1) << 30;
+
+// A regular file larger than the limit is refused before reading; any other file (a device, a
+// FIFO) is read until its end or until the limit is passed.
+ReadBytesResult readFileBytes(const QString &path, qint64 limit = MaxInputBytes);
+// Reads an open device to its end the same way; `name` names it in the error.
+ReadBytesResult readDeviceBytes(QIODevice &device, const QString &name, qint64 limit = MaxInputBytes);
 
 // Reads a document (or an HTML file to import) by the document rule: decoded, lines ended by
 // CR LF or a lone CR, joined with CR LF, no line end after the last line.
 ReadTextResult readDocumentFile(const QString &path, TextEncoding encoding = TextEncoding::ShiftJis);
 
 // Writes bytes so that the old file stays whole until the new one is complete, and flushes them
-// to the disk before the new file takes the old one's place.
+// to the disk before the new file takes the old one's place; a replaced file keeps its
+// permissions. Every write and the flush are checked, so a full disk is a failure and the old
+// file stays as it was. A device or FIFO is written in place: it cannot be replaced.
 FileResult writeFileAtomically(const QString &path, const QByteArray &bytes);
 
 // The same without waiting for the disk: for the preview's scratch file, rewritten at every

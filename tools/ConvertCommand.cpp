@@ -8,6 +8,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+
+#include <sys/stat.h>
 
 #include <optional>
 
@@ -36,6 +39,9 @@ const char HelpText[] =
     "Lines of the input end at CR LF or a lone CR; the output is the converted text and CR LF.\n"
     "In Shift_JIS, characters the code page cannot hold are written as character references\n"
     "(&#x...;) in HTML and as \"?\" in Japanese tags, with a note on standard error.\n"
+    "\n"
+    "Inputs larger than 1 GiB are refused. An OUTPUT that is the INPUT itself, or two inputs\n"
+    "that --out-dir would write to one file, are refused before anything is written.\n"
     "\n"
     "Exit status: 0 success, 1 a file could not be read or written, 2 wrong usage.\n";
 
@@ -150,6 +156,46 @@ void reportReplaced(QIODevice &err, Direction direction, const EncodeResult &enc
                      .arg(encoded.unmappableCount));
 }
 
+// Where --out-dir writes the conversion of one input.
+QString outDirTarget(const Options &opt, const QString &input)
+{
+    const QString extension = opt.direction == Direction::ToHtml ? QStringLiteral(".html") : QStringLiteral(".qrnf");
+    return joinPath(opt.outDir, QFileInfo(input).completeBaseName() + extension);
+}
+
+// True when both paths name one existing regular file, through links or not.
+bool sameRegularFile(const QString &a, const QString &b)
+{
+    struct stat sa {}, sb {};
+    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
+        return false;
+    return S_ISREG(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// Outputs that would overwrite an input, or each other, are refused before anything is written.
+std::optional<UsageError> checkOutputs(const Options &opt)
+{
+    if (!opt.hasOutDir) {
+        const QString input = opt.operands.value(0, QStringLiteral("-"));
+        const QString output = opt.operands.value(1, QStringLiteral("-"));
+        if (input != QLatin1String("-") && output != QLatin1String("-") && sameRegularFile(input, output))
+            return UsageError{QStringLiteral("output %1 is the input %2 itself").arg(output, input)};
+        return std::nullopt;
+    }
+    QHash<QString, QString> inputOf; // output path → the input converted into it
+    for (const QString &input : opt.operands) {
+        const QString output = outDirTarget(opt, input);
+        const QString key = QFileInfo(output).absoluteFilePath();
+        if (const auto other = inputOf.constFind(key); other != inputOf.constEnd() && *other != input)
+            return UsageError{QStringLiteral("%1 and %2 would both be written to %3").arg(*other, input, output)};
+        inputOf.insert(key, input);
+        for (const QString &any : opt.operands)
+            if (sameRegularFile(any, output))
+                return UsageError{QStringLiteral("output %1 is the input %2 itself").arg(output, any)};
+    }
+    return std::nullopt;
+}
+
 class Converter {
 public:
     Converter(const Options &opt, const HenkanMod &henkan, QIODevice &in, QIODevice &out, QIODevice &err)
@@ -163,8 +209,12 @@ public:
         const QString output = m_opt.operands.value(1, QStringLiteral("-"));
         QString text;
         if (input == QLatin1String("-")) {
-            const QByteArray bytes = m_in.readAll();
-            text = documentTextFromFileText(decodeText(bytes, m_opt.encoding));
+            const ReadBytesResult read = readDeviceBytes(m_in, QStringLiteral("standard input"));
+            if (!read.ok) {
+                say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
+                return ConvertFileError;
+            }
+            text = documentTextFromFileText(decodeText(read.bytes, m_opt.encoding));
         } else {
             ReadTextResult read = readDocumentFile(input, m_opt.encoding);
             if (!read.ok) {
@@ -175,8 +225,10 @@ public:
         }
         const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction, text, m_opt.encoding);
         if (output == QLatin1String("-")) {
-            if (m_out.write(encoded.bytes) != encoded.bytes.size()) {
-                say(m_err, QStringLiteral("cannot write standard output"));
+            // Buffered output can fail only when flushed: a full disk or a closed pipe is an error too.
+            auto *file = qobject_cast<QFileDevice *>(&m_out);
+            if (m_out.write(encoded.bytes) != encoded.bytes.size() || (file && !file->flush())) {
+                say(m_err, QStringLiteral("cannot write standard output: %1").arg(m_out.errorString()));
                 return ConvertFileError;
             }
             reportReplaced(m_err, m_opt.direction, encoded, QStringLiteral("standard output"));
@@ -197,7 +249,6 @@ public:
             say(m_err, QStringLiteral("cannot write into %1: not a folder").arg(m_opt.outDir));
             return ConvertFileError;
         }
-        const QString extension = m_opt.direction == Direction::ToHtml ? QStringLiteral(".html") : QStringLiteral(".qrnf");
         int status = ConvertOk;
         for (const QString &input : m_opt.operands) {
             ReadTextResult read = readDocumentFile(input, m_opt.encoding);
@@ -206,7 +257,7 @@ public:
                 status = ConvertFileError;
                 continue;
             }
-            const QString output = joinPath(m_opt.outDir, QFileInfo(input).completeBaseName() + extension);
+            const QString output = outDirTarget(m_opt, input);
             const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction, read.text, m_opt.encoding);
             const FileResult written = writeFileAtomically(output, encoded.bytes);
             if (!written.ok) {
@@ -258,15 +309,23 @@ int runConvertCommand(const QStringList &args, const QString &programFolder, QIO
         return usage(QStringLiteral("unknown command '%1' (use to-html or to-tags)").arg(args[0]));
     if (const auto error = parseOptions(args, opt))
         return usage(error->message);
+    if (const auto error = checkOutputs(opt))
+        return usage(error->message);
 
     const QString dictionary =
         opt.dictionary.isEmpty() ? joinPath(programFolder, DictionaryFileName) : opt.dictionary;
     HenkanMod henkan;
-    const DictionaryLoadResult loaded = loadDictionaryFile(dictionary, henkan.tagTable(), opt.encoding);
+    DictionaryFile dictionaryFile(dictionary, opt.encoding);
+    const DictionaryLoadResult loaded = dictionaryFile.load(henkan.tagTable());
     if (!loaded.file.ok) {
         say(err, QStringLiteral("cannot read dictionary %1").arg(loaded.file.error));
         return ConvertFileError;
     }
+    if (dictionaryFile.notLoadedCount() > 0)
+        say(err, QStringLiteral("%1: %2 record(s) beyond the dictionary's capacity of %3 entries are not used")
+                     .arg(dictionary)
+                     .arg(dictionaryFile.notLoadedCount())
+                     .arg(TagTable::MaxTagCount + 1));
 
     Converter converter(opt, henkan, in, out, err);
     return opt.hasOutDir ? converter.many() : converter.single();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 using namespace qrn;
 
 namespace {
@@ -83,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
                     CategoryRow{u"-32769", std::nullopt}, CategoryRow{u"99999999999999999999", std::nullopt},
                     CategoryRow{u"abc", std::nullopt}, CategoryRow{u"1e3", std::nullopt},
                     CategoryRow{u".5", std::nullopt}, CategoryRow{u"-", std::nullopt},
-                    CategoryRow{u"１", std::nullopt}, CategoryRow{u"8 ", std::nullopt}));
+                    CategoryRow{u"１", std::nullopt}, CategoryRow{u"8 ", 8}, CategoryRow{u" 8\t", 8},
+                    CategoryRow{u"8 8", std::nullopt}, CategoryRow{u"  ", 0}));
 
 TEST(TagFileReading, BadCategoryTakesThePreviousRecordsValue)
 {
@@ -96,15 +99,18 @@ TEST(TagFileReading, BadCategoryTakesThePreviousRecordsValue)
     EXPECT_EQ(table[5].Category, 0) << "empty counts as 0";
 }
 
-TEST(TagFileReading, RecordsPastCapacityAreSkipped)
+TEST(TagFileReading, RecordsPastCapacityAreKeptAndWrittenBack)
 {
     TagTable table;
     for (int i = 0; i < TagTable::MaxTagCount - 1; ++i)
         table.AddTagEntry(u"w", u"h", 0, u"");
-    const TagFileReadResult result = ReadTagFileText(u"a,b,0,d,c,d,0,d,e,f,0,d,EndTagCom", table);
+    const TagFileReadResult result = ReadTagFileText(u"a,b,0,d,c,d,x,d,e,f,3,d,EndTagCom", table);
     EXPECT_EQ(result.added, 1);
-    EXPECT_EQ(result.skippedAtCapacity, 2);
     EXPECT_EQ(table[TagTable::MaxTagCount].JapaneseName, u"a");
+    ASSERT_EQ(result.notLoaded.size(), 2u);
+    EXPECT_EQ(result.notLoaded[0], (TagEntry{u"c", u"d", 0, u"d"})) << "a bad category still follows the previous record";
+    const std::u16string line = WriteTagFileText(table, result.notLoaded);
+    EXPECT_TRUE(line.ends_with(u"w,h,0,,a,b,0,d,c,d,0,d,e,f,3,d,EndTagCom"));
 }
 
 TEST(TagFileWriting, WritesOneLineWithoutTheBuiltInEntry)
@@ -128,5 +134,45 @@ TEST(TagFileWriting, WriteThenReadGivesTheSameTable)
     EXPECT_TRUE(result.markerFound);
     EXPECT_EQ(reread.entries(), table.entries());
 }
+
+TagEntry rec(std::u16string name, std::int16_t category = 8)
+{
+    return {name, u"h", category, u"d"};
+}
+
+struct MergeRow {
+    const char *name;
+    std::vector<TagEntry> base, mine, theirs, merged;
+};
+
+class TagRecordMerge : public ::testing::TestWithParam<MergeRow> {};
+
+TEST_P(TagRecordMerge, AppliesThisRunsEditsToWhatAnotherRunWrote)
+{
+    const MergeRow &r = GetParam();
+    EXPECT_EQ(MergeTagRecords(r.base, r.mine, r.theirs), r.merged);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, TagRecordMerge,
+    ::testing::Values(
+        MergeRow{"no edits keep theirs", {rec(u"a")}, {rec(u"a")}, {rec(u"a"), rec(u"b")}, {rec(u"a"), rec(u"b")}},
+        MergeRow{"both added", {rec(u"a")}, {rec(u"a"), rec(u"m")}, {rec(u"a"), rec(u"t")},
+                 {rec(u"a"), rec(u"t"), rec(u"m")}},
+        MergeRow{"my deletion reaches their copy", {rec(u"a"), rec(u"b")}, {rec(u"b")}, {rec(u"a"), rec(u"b"), rec(u"t")},
+                 {rec(u"b"), rec(u"t")}},
+        MergeRow{"a record they deleted stays deleted", {rec(u"a"), rec(u"b")}, {rec(u"a"), rec(u"b"), rec(u"m")},
+                 {rec(u"b")}, {rec(u"b"), rec(u"m")}},
+        MergeRow{"duplicates count one by one", {rec(u"a"), rec(u"a")}, {rec(u"a")}, {rec(u"a"), rec(u"a"), rec(u"a")},
+                 {rec(u"a"), rec(u"a")}},
+        MergeRow{"deleted and added again with another category", {rec(u"a", 8)}, {rec(u"a", 9)}, {rec(u"a", 8)},
+                 {rec(u"a", 9)}}),
+    [](const auto &info) {
+        std::string n = info.param.name;
+        for (char &c : n)
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        return n;
+    });
 
 } // namespace

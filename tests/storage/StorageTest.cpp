@@ -4,9 +4,16 @@
 #include <TextCodec.h>
 #include <TextFile.h>
 
+#include "../support/FileSizeLimit.h"
+
+#include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace qrn;
 
@@ -33,6 +40,7 @@ private slots:
     void shiftJisMapping_data();
     void shiftJisMapping();
     void shiftJisRoundTripsEveryMappedCharacter();
+    void shiftJisCountsOnlyRoundTripsAsRepresentable();
     void shiftJisDecodesBrokenBytesWithoutLoss();
     void unmappableCharacters_data();
     void unmappableCharacters();
@@ -41,11 +49,19 @@ private slots:
     void documentLineEnds();
     void documentFileRoundTrip();
     void writeKeepsOldFileWhenItCannotComplete();
+    void writeThatFailsPartWayKeepsTheOldFile_data();
+    void writeThatFailsPartWayKeepsTheOldFile();
+    void writeKeepsPermissionsAndWritesDevicesInPlace();
+    void readRefusesInputPastTheLimit();
     void scratchWriteReplacesTheFileAndLeavesNothingElse();
     void readReportsMissingFile();
 
     void dictionaryFileRoundTrip();
     void dictionaryMissingLeavesBuiltInOnly();
+    void dictionaryKeepsRecordsPastCapacity();
+    void twoRunsOnOneDictionaryKeepEachOthersEdits();
+    void twoRunsOnOneSettingsFileKeepEachOthersChanges();
+    void settingsLineRoundTripsHostileFaceNames();
     void settingsLine_data();
     void settingsLine();
 };
@@ -95,6 +111,28 @@ void StorageTest::shiftJisRoundTripsEveryMappedCharacter()
             QCOMPARE(ShiftJisCodec::decode(again.bytes), c);
         }
     }
+}
+
+void StorageTest::shiftJisCountsOnlyRoundTripsAsRepresentable()
+{
+    // Every BMP character either reads back as itself or is counted as not representable: none
+    // is changed silently on save (ICU alone maps U+F86F to the bytes of "№").
+    int representable = 0;
+    for (uint u = 1; u < 0x10000; ++u) {
+        if (u >= 0xD800 && u <= 0xDFFF)
+            continue;
+        const QString c = QChar(char16_t(u));
+        const EncodeResult r = ShiftJisCodec::encode(c, Unmappable::QuestionMark);
+        if (r.unmappableCount == 0) {
+            QVERIFY2(ShiftJisCodec::decode(r.bytes) == c, qPrintable(QString::number(u, 16)));
+            QVERIFY(ShiftJisCodec::canEncode(c));
+            ++representable;
+        } else {
+            QVERIFY2(!ShiftJisCodec::canEncode(c), qPrintable(QString::number(u, 16)));
+        }
+    }
+    QCOMPARE(ShiftJisCodec::encode(QString(QChar(0xF86F)), Unmappable::QuestionMark).bytes, QByteArray("?"));
+    QVERIFY(representable > 7000);
 }
 
 void StorageTest::shiftJisDecodesBrokenBytesWithoutLoss()
@@ -189,15 +227,93 @@ void StorageTest::writeKeepsOldFileWhenItCannotComplete()
     QVERIFY(!bad.ok);
     QVERIFY(bad.error.contains(QStringLiteral("missing/x.qrnf")));
     QCOMPARE(readAll(path), QByteArray("old"));
+}
 
-    // A read-only folder: the old file stays whole and no temporary file remains.
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    const FileResult denied = writeTextFile(path, QStringLiteral("new"), TextEncoding::ShiftJis, Unmappable::QuestionMark);
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (!denied.ok) { // root may write anyway
-        QCOMPARE(readAll(path), QByteArray("old"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("doc.qrnf")});
+void StorageTest::writeThatFailsPartWayKeepsTheOldFile_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::newRow("fits the write buffer, fails at the flush") << 10002;
+    QTest::newRow("larger than the write buffer") << 40000;
+}
+
+void StorageTest::writeThatFailsPartWayKeepsTheOldFile()
+{
+    QFETCH(int, size);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KirikoDate.dat"));
+    const QByteArray old(13196, 'o');
+    QVERIFY(writeRaw(path, old));
+    FileResult written;
+    {
+        const test::FileSizeLimit limit(8192);
+        written = writeFileAtomically(path, QByteArray(size, 'n'));
     }
+    QVERIFY2(!written.ok, "a write cut short must not report success");
+    QVERIFY(written.error.contains(path));
+    QCOMPARE(readAll(path), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("KirikoDate.dat")});
+}
+
+void StorageTest::writeKeepsPermissionsAndWritesDevicesInPlace()
+{
+    QTemporaryDir dir;
+    // A replaced file keeps its permissions (as root, a read-only file is still replaced).
+    const QString readOnly = dir.filePath(QStringLiteral("ro.html"));
+    QVERIFY(writeRaw(readOnly, "old"));
+    QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const FileResult replaced = writeFileAtomically(readOnly, "new");
+    if (replaced.ok) {
+        QCOMPARE(readAll(readOnly), QByteArray("new"));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(readOnly).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0444));
+    } else {
+        QCOMPARE(readAll(readOnly), QByteArray("old"));
+    }
+
+    // A FIFO is written into, not replaced by a regular file.
+    const QString fifo = dir.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    QVERIFY(writeFileAtomically(fifo, "through the pipe").ok);
+    char buffer[64] = {};
+    const ssize_t n = ::read(reader, buffer, sizeof buffer);
+    ::close(reader);
+    QCOMPARE(QByteArray(buffer, int(n)), QByteArray("through the pipe"));
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(fifo).constData(), &st), 0);
+    QVERIFY(S_ISFIFO(st.st_mode));
+
+    // A device that refuses the bytes is a failure, and stays a device.
+    if (QFileInfo::exists(QStringLiteral("/dev/full"))) {
+        QVERIFY(!writeFileAtomically(QStringLiteral("/dev/full"), "x").ok);
+        QVERIFY(!QFileInfo(QStringLiteral("/dev/full")).isFile());
+    }
+}
+
+void StorageTest::readRefusesInputPastTheLimit()
+{
+    QTemporaryDir dir;
+    const QString exact = dir.filePath(QStringLiteral("exact"));
+    QVERIFY(writeRaw(exact, QByteArray(100, 'a')));
+    QVERIFY(readFileBytes(exact, 100).ok);
+    const ReadBytesResult over = readFileBytes(exact, 99);
+    QVERIFY(!over.ok);
+    QVERIFY(over.bytes.isEmpty());
+
+    // A stream without an end stops at the limit.
+    if (QFileInfo::exists(QStringLiteral("/dev/zero"))) {
+        const ReadBytesResult zero = readFileBytes(QStringLiteral("/dev/zero"), 3 << 20);
+        QVERIFY(!zero.ok);
+        QVERIFY(zero.error.contains(QStringLiteral("/dev/zero")));
+    }
+    QBuffer stream;
+    stream.setData(QByteArray(5000, 'x'));
+    QVERIFY(stream.open(QIODevice::ReadOnly));
+    const ReadBytesResult whole = readDeviceBytes(stream, QStringLiteral("input"), 5000);
+    QVERIFY(whole.ok);
+    QCOMPARE(whole.bytes.size(), 5000);
 }
 
 void StorageTest::scratchWriteReplacesTheFileAndLeavesNothingElse()
@@ -228,15 +344,15 @@ void StorageTest::dictionaryFileRoundTrip()
     const QString records = QStringLiteral("見出し,h1,8,＜見出し＞ | ユーザー定義タグ | <h1>,\r\n全体,body,0,d,\r\nEndTagCom\r\ntrailing");
     QVERIFY(writeRaw(path, ShiftJisCodec::encode(records, Unmappable::QuestionMark).bytes));
     TagTable table;
-    const DictionaryLoadResult loaded = loadDictionaryFile(path, table);
-    QVERIFY(loaded.file.ok);
+    DictionaryFile file(path);
+    QVERIFY(file.load(table).file.ok);
     QCOMPARE(int(table.TagCount()), 2);
-    QVERIFY(saveDictionaryFile(path, table).ok);
+    QVERIFY(file.save(table).ok);
     QCOMPARE(ShiftJisCodec::decode(readAll(path)),
              QStringLiteral("見出し,h1,8,＜見出し＞ | ユーザー定義タグ | <h1>,全体,body,0,d,EndTagCom\r\n"));
 
     table.clear();
-    QVERIFY(saveDictionaryFile(path, table).ok);
+    QVERIFY(file.save(table).ok);
     QCOMPARE(readAll(path), QByteArray("EndTagCom\r\n"));
 }
 
@@ -245,10 +361,87 @@ void StorageTest::dictionaryMissingLeavesBuiltInOnly()
     QTemporaryDir dir;
     TagTable table;
     table.AddTagEntry(u"x", u"y", 0, u"");
-    const DictionaryLoadResult loaded = loadDictionaryFile(dir.filePath(QStringLiteral("KirikoDate.dat")), table);
-    QVERIFY(!loaded.file.ok);
+    DictionaryFile file(dir.filePath(QStringLiteral("KirikoDate.dat")));
+    QVERIFY(!file.load(table).file.ok);
     QCOMPARE(int(table.TagCount()), 0);
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("KirikoDate.dat"))));
+}
+
+void StorageTest::dictionaryKeepsRecordsPastCapacity()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KirikoDate.dat"));
+    QByteArray text;
+    for (int i = 0; i < 40000; ++i)
+        text += "w" + QByteArray::number(i) + ",h,0,,";
+    text += "EndTagCom\r\n";
+    QVERIFY(writeRaw(path, text));
+    TagTable table;
+    DictionaryFile file(path);
+    QVERIFY(file.load(table).file.ok);
+    QCOMPARE(int(table.TagCount()), int(TagTable::MaxTagCount));
+    QCOMPARE(file.notLoadedCount(), std::size_t(40000 - TagTable::MaxTagCount));
+    QVERIFY(table.DeleteTagEntry(u"w5"));
+    QVERIFY(file.save(table).ok);
+    QByteArray expected = text;
+    expected.replace(",w5,h,0,,", ",");
+    QCOMPARE(readAll(path), expected);
+}
+
+void StorageTest::twoRunsOnOneDictionaryKeepEachOthersEdits()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KirikoDate.dat"));
+    QVERIFY(writeRaw(path, "a,h,8,,b,h,8,,EndTagCom\r\n"));
+    TagTable first, second, third;
+    DictionaryFile firstFile(path), secondFile(path), thirdFile(path);
+    QVERIFY(firstFile.load(first).file.ok);
+    QVERIFY(secondFile.load(second).file.ok);
+    QVERIFY(thirdFile.load(third).file.ok);
+
+    // The first run adds a tag and exits; the second deletes one and adds one; the third changed
+    // nothing and must not undo either.
+    first.AddTagEntry(u"m1", u"h", 8, u"");
+    QVERIFY(firstFile.save(first).ok);
+    QVERIFY(second.DeleteTagEntry(u"a"));
+    second.AddTagEntry(u"m2", u"h", 8, u"");
+    QVERIFY(secondFile.save(second).ok);
+    QVERIFY(thirdFile.save(third).ok);
+    QCOMPARE(readAll(path), QByteArray("b,h,8,,m1,h,8,,m2,h,8,,EndTagCom\r\n"));
+}
+
+void StorageTest::twoRunsOnOneSettingsFileKeepEachOthersChanges()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("EditerFontDate.dat"));
+    QVERIFY(writeRaw(path, "16777215,Face,10,False,False,0\r\n"));
+    const EditorAppearance start{16777215, QStringLiteral("Face"), 10, false, false, 0};
+    SettingsFile first(path), second(path), third(path);
+    QVERIFY(first.read().file.ok && second.read().file.ok && third.read().file.ok);
+
+    EditorAppearance firstNow = start;
+    firstNow.BackColor = 255;
+    QVERIFY(first.save(firstNow, start).ok);
+    EditorAppearance secondNow = start;
+    secondNow.Size = 12;
+    QVERIFY(second.save(secondNow, start).ok);
+    QVERIFY(third.save(start, start).ok);
+    QCOMPARE(readAll(path), QByteArray("255,Face,12,False,False,0\r\n"));
+}
+
+void StorageTest::settingsLineRoundTripsHostileFaceNames()
+{
+    for (const QString &face : {QStringLiteral("My%1Font"), QStringLiteral("%5 %6 %%"), QStringLiteral("\"quoted\" face"),
+                                QStringLiteral("ＭＳ ゴシック"), QStringLiteral("a%1b%2c%3d%4e%5")}) {
+        const EditorAppearance a{-2147483643, face, 10.5, true, false, 12345};
+        const QString line = formatSettingsLine(a);
+        const SettingsFields f = parseSettingsLine(line);
+        QCOMPARE(f.FaceName.value_or(QString()), face);
+        QCOMPARE(f.BackColor.value_or(0), a.BackColor);
+        QCOMPARE(f.ForeColor.value_or(0), a.ForeColor);
+        QCOMPARE(f.Size.value_or(0), a.Size);
+        QCOMPARE(f.Bold.value_or(false), true);
+    }
 }
 
 void StorageTest::settingsLine_data()

@@ -5,10 +5,16 @@
 #include <TextCodec.h>
 #include <TextFile.h>
 
+#include "../support/FileSizeLimit.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <functional>
+
+#include <sys/stat.h>
 
 using namespace qrn;
 
@@ -41,9 +47,13 @@ private:
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    Run run(const QStringList &args, const QByteArray &input = {}) const
+    // `setUp` adjusts the process before it starts: its standard streams, or a limit in the child.
+    Run run(const QStringList &args, const QByteArray &input = {},
+            const std::function<void(QProcess &)> &setUp = {}) const
     {
         QProcess p;
+        if (setUp)
+            setUp(p);
         p.start(m_exe, args);
         p.write(input);
         p.closeWriteChannel();
@@ -69,7 +79,7 @@ private slots:
         const QString source = QString::fromUtf8(readAll(QStringLiteral(QRN_DATA_DIR "/KirikoDate.txt")));
         QVERIFY(ReadTagFileText(toU16View(source), table).markerFound);
         QVERIFY(table.TagCount() >= 150);
-        QVERIFY(saveDictionaryFile(path(QStringLiteral("KirikoDate.dat")), table).ok);
+        QVERIFY(writeDictionaryFile(path(QStringLiteral("KirikoDate.dat")), table).ok);
     }
 
     void helpAndVersion()
@@ -112,8 +122,8 @@ private slots:
     {
         // A UTF-8 dictionary and input can carry what Shift_JIS cannot.
         TagTable table;
-        QVERIFY(loadDictionaryFile(path(QStringLiteral("KirikoDate.dat")), table).file.ok);
-        QVERIFY(saveDictionaryFile(path(QStringLiteral("utf8.dat")), table, TextEncoding::Utf8).ok);
+        QVERIFY(DictionaryFile(path(QStringLiteral("KirikoDate.dat"))).load(table).file.ok);
+        QVERIFY(writeDictionaryFile(path(QStringLiteral("utf8.dat")), table, TextEncoding::Utf8).ok);
         writeFile(QStringLiteral("emoji.txt"), QStringLiteral("＜段落＞😀€").toUtf8());
         Run r = run({QStringLiteral("to-html"), QStringLiteral("--encoding=utf-8"), QStringLiteral("--dict"),
                      path(QStringLiteral("utf8.dat")), path(QStringLiteral("emoji.txt"))});
@@ -215,6 +225,115 @@ private slots:
         r = run({QStringLiteral("to-html"), path(QStringLiteral("absent.qrnf")), path(QStringLiteral("keep.html"))});
         QCOMPARE(r.status, 1);
         QCOMPARE(readAll(path(QStringLiteral("keep.html"))), QByteArray("old"));
+    }
+
+    // A disk that fills part-way: the old output stays whole and the run fails, whether the output
+    // fits the write buffer or not; standard output on a full device fails the same way.
+    void fullDiskKeepsTheOldOutputAndFails_data()
+    {
+        QTest::addColumn<int>("paragraphs");
+        QTest::newRow("under 16 KB") << 3000; // "<p>" each: 9,000 bytes
+        QTest::newRow("over 16 KB") << 8000;
+    }
+
+    void fullDiskKeepsTheOldOutputAndFails()
+    {
+        QFETCH(int, paragraphs);
+        writeFile(QStringLiteral("long.qrnf"), sjis(QStringLiteral("＜段落＞").repeated(paragraphs)));
+        const QByteArray old(10002, 'o');
+        writeFile(QStringLiteral("long.html"), old);
+        const auto diskFull = [](QProcess &p) {
+            p.setChildProcessModifier([] { test::FileSizeLimit::applyInChild(8192); });
+        };
+        Run r = run({QStringLiteral("to-html"), path(QStringLiteral("long.qrnf")), path(QStringLiteral("long.html"))}, {},
+                    diskFull);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(path(QStringLiteral("long.html"))), qPrintable(r.err));
+        QCOMPARE(readAll(path(QStringLiteral("long.html"))), old);
+
+        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full on this system");
+        r = run({QStringLiteral("to-html"), path(QStringLiteral("long.qrnf"))}, {},
+                [](QProcess &p) { p.setStandardOutputFile(QStringLiteral("/dev/full")); });
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("standard output")), qPrintable(r.err));
+    }
+
+    // Outputs that would destroy an input, or each other, are refused before anything is written;
+    // a device stays a device.
+    void outputsThatAreNoPlainNewFile()
+    {
+        const QByteArray page = sjis(QStringLiteral("＜段落＞"));
+        writeFile(QStringLiteral("self.qrnf"), page);
+        QFile::remove(path(QStringLiteral("link.qrnf")));
+        QVERIFY(QFile::link(path(QStringLiteral("self.qrnf")), path(QStringLiteral("link.qrnf"))));
+        for (const QString &output : {path(QStringLiteral("self.qrnf")), path(QStringLiteral("link.qrnf"))}) {
+            const Run r = run({QStringLiteral("to-tags"), path(QStringLiteral("self.qrnf")), output});
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.err.contains(path(QStringLiteral("self.qrnf"))), qPrintable(r.err));
+            QCOMPARE(readAll(path(QStringLiteral("self.qrnf"))), page);
+        }
+
+        QDir(m_dir.path()).mkpath(QStringLiteral("one"));
+        QDir(m_dir.path()).mkpath(QStringLiteral("two"));
+        writeFile(QStringLiteral("one/page.qrnf"), page);
+        writeFile(QStringLiteral("two/page.qrnf"), page);
+        QTemporaryDir out;
+        Run r = run({QStringLiteral("to-html"), QStringLiteral("--out-dir"), out.path(),
+                     path(QStringLiteral("one/page.qrnf")), path(QStringLiteral("two/page.qrnf"))});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(path(QStringLiteral("one/page.qrnf"))) && r.err.contains(path(QStringLiteral("two/page.qrnf"))),
+                 qPrintable(r.err));
+        QVERIFY(QDir(out.path()).isEmpty());
+        // --out-dir onto the inputs' own folder, converting a file into itself.
+        r = run({QStringLiteral("to-tags"), QStringLiteral("--out-dir"), path(QStringLiteral("one")),
+                 path(QStringLiteral("one/page.qrnf"))});
+        QCOMPARE(r.status, 2);
+        QCOMPARE(readAll(path(QStringLiteral("one/page.qrnf"))), page);
+
+        r = run({QStringLiteral("to-html"), path(QStringLiteral("self.qrnf")), QStringLiteral("/dev/null")});
+        QCOMPARE(r.status, 0);
+        struct stat st {};
+        QCOMPARE(::stat("/dev/null", &st), 0);
+        QVERIFY(S_ISCHR(st.st_mode));
+    }
+
+    // Endless or oversized inputs are refused instead of filling the memory.
+    void inputsPastTheLimitAreRefused()
+    {
+        const QString huge = path(QStringLiteral("huge.qrnf"));
+        {
+            QFile sparse(huge);
+            QVERIFY(sparse.open(QIODevice::WriteOnly));
+            QVERIFY(sparse.resize((qint64(1) << 30) + 1)); // sparse: no disk used
+        }
+        Run r = run({QStringLiteral("to-html"), huge, path(QStringLiteral("huge.html"))});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(huge), qPrintable(r.err));
+        QVERIFY(!QFile::exists(path(QStringLiteral("huge.html"))));
+        QFile::remove(huge);
+
+        if (!QFileInfo::exists(QStringLiteral("/dev/zero")))
+            QSKIP("no /dev/zero on this system");
+        r = run({QStringLiteral("to-html"), QStringLiteral("--dict"), QStringLiteral("/dev/zero"),
+                 path(QStringLiteral("self.qrnf"))});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("/dev/zero")), qPrintable(r.err));
+        r = run({QStringLiteral("to-html")}, {},
+                [](QProcess &p) { p.setStandardInputFile(QStringLiteral("/dev/zero")); });
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("standard input")), qPrintable(r.err));
+    }
+
+    void dictionaryPastCapacityIsReported()
+    {
+        QByteArray text;
+        for (int i = 0; i < 32800; ++i)
+            text += "w" + QByteArray::number(i) + ",h,0,,";
+        writeFile(QStringLiteral("big.dat"), text + "EndTagCom\r\n");
+        const Run r = run({QStringLiteral("to-html"), QStringLiteral("--dict"), path(QStringLiteral("big.dat"))}, "x");
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.contains(QStringLiteral(" 33 ")), qPrintable(r.err));
     }
 };
 

@@ -1,5 +1,7 @@
 #include "MainFormHarness.h"
 
+#include "../support/FileSizeLimit.h"
+
 #include <ColorValue.h>
 #include <SettingsFile.h>
 #include <dialogs/Form1.h>
@@ -33,6 +35,9 @@ private slots:
     void exitAnsweredYesButSaveFailsKeepsTheWindowOpen();
     void exitAnsweredNoLosesTheChangesAndWritesTheFiles();
     void exitReportsADictionaryThatCannotBeWrittenAndGoesOn();
+    void exitOnAFullDiskKeepsTheOldDictionaryAndSaysSo();
+    void twoEditorsOnOneProgramFolderKeepEachOthersChanges();
+    void dictionaryPastCapacityIsReportedOnceAndKept();
     void closingTheMainWindowLeavesOtherWindowsOpen();
     void promptNamesTheFullPath();
 
@@ -140,6 +145,76 @@ void DocumentsTest::exitReportsADictionaryThatCannotBeWrittenAndGoesOn()
     QVERIFY(h.form->close());
     QVERIFY(h.boxes.calls.value(0).text.contains(QStringLiteral("KirikoDate.dat")));
     QVERIFY(QFile::exists(h.path(QStringLiteral("EditerFontDate.dat"))));
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::exitOnAFullDiskKeepsTheOldDictionaryAndSaysSo()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    const QByteArray before = readAllBytes(h.path(QStringLiteral("KirikoDate.dat")));
+    QVERIFY(before.size() > 8192 && before.size() < 16384); // fits the write buffer: fails only at the flush
+    h.henkan.tagTable().AddTagEntry(u"新", u"new", 8, u"");
+    h.boxes.expect(Box::Error);
+    {
+        const FileSizeLimit diskFull(4096);
+        QVERIFY(h.form->close());
+    }
+    QVERIFY(h.boxes.calls.value(0).text.contains(QStringLiteral("KirikoDate.dat")));
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("KirikoDate.dat"))), before);
+    h.verifyScriptsUsed();
+}
+
+void DocumentsTest::twoEditorsOnOneProgramFolderKeepEachOthersChanges()
+{
+    MainFormHarness h;
+    // A second editor on the same program folder, started before the first one exits.
+    HenkanMod henkan;
+    ScriptedMessageBoxes boxes;
+    FakePreviews previews;
+    MainForm second(henkan, h.dir.path(), boxes, std::make_unique<ScriptedDialogs>(), previews.factory());
+    QVERIFY(h.form->Form_Load());
+    QVERIFY(second.Form_Load());
+
+    h.henkan.tagTable().AddTagEntry(u"一つ目", u"first", 8, u"");
+    h.form->MainText->setBackColor(255);
+    h.boxes.expect(Box::AskToSave, false);
+    QVERIFY(h.form->close());
+    henkan.tagTable().AddTagEntry(u"二つ目", u"second", 8, u"");
+    boxes.expect(Box::AskToSave, false);
+    QVERIFY(second.close());
+
+    const QString dictionary = dictionaryText(h);
+    QVERIFY(dictionary.contains(QStringLiteral("一つ目,first,8,,二つ目,second,8,,EndTagCom")));
+    QVERIFY(readAllBytes(h.path(QStringLiteral("EditerFontDate.dat"))).startsWith("255,"));
+
+    // A third run that changed nothing leaves both as they are.
+    HenkanMod third;
+    ScriptedMessageBoxes thirdBoxes;
+    MainForm thirdForm(third, h.dir.path(), thirdBoxes, std::make_unique<ScriptedDialogs>(), previews.factory());
+    QVERIFY(thirdForm.Form_Load());
+    QString another = dictionary; // what yet another run wrote meanwhile
+    another.replace(QStringLiteral("EndTagCom"), QStringLiteral("三,3,8,,EndTagCom"));
+    QVERIFY(writeBytes(h.path(QStringLiteral("KirikoDate.dat")), sjis(another)));
+    QVERIFY(thirdForm.close());
+    QVERIFY(dictionaryText(h).contains(QStringLiteral("二つ目,second,8,,三,3,8,,EndTagCom")));
+    QVERIFY(boxes.unexpected.isEmpty() && thirdBoxes.unexpected.isEmpty());
+}
+
+void DocumentsTest::dictionaryPastCapacityIsReportedOnceAndKept()
+{
+    MainFormHarness h(false);
+    QByteArray text;
+    for (int i = 0; i < 32800; ++i)
+        text += "w" + QByteArray::number(i) + ",h,0,,";
+    text += "EndTagCom\r\n";
+    QVERIFY(writeBytes(h.path(QStringLiteral("KirikoDate.dat")), text));
+    QVERIFY(writeBytes(h.path(QStringLiteral("EditerFontDate.dat")), "16777215,Face,11,False,False,0\r\n"));
+    h.boxes.expect(Box::Information);
+    QVERIFY(h.form->Form_Load());
+    QVERIFY2(h.boxes.calls.value(0).text.contains(QStringLiteral(" 33 ")), qPrintable(h.boxes.calls.value(0).text));
+    QVERIFY(h.form->close());
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("KirikoDate.dat"))), text);
     h.verifyScriptsUsed();
 }
 

@@ -172,7 +172,7 @@ inline bool makeProgramFolder(const QString &folder,
     const QString source = QString::fromUtf8(readAllBytes(QStringLiteral(QRN_DATA_DIR "/KirikoDate.txt")));
     if (!ReadTagFileText(toU16View(source), table).markerFound)
         return false;
-    return saveDictionaryFile(folder + QStringLiteral("/KirikoDate.dat"), table).ok
+    return writeDictionaryFile(folder + QStringLiteral("/KirikoDate.dat"), table).ok
            && writeBytes(folder + QStringLiteral("/EditerFontDate.dat"), sjis(settings + QStringLiteral("\r\n")));
 }
 

@@ -59,7 +59,9 @@ QString characterText(char32_t c)
 MainForm::MainForm(HenkanMod &henkan, QString programFolder, MessageBoxes &messages,
                    std::unique_ptr<DialogService> dialog, BrowserFactory createBrowser, QWidget *parent)
     : QMainWindow(parent), CoDi(std::move(dialog)), m_henkan(henkan), m_programFolder(std::move(programFolder)),
-      m_createBrowser(createBrowser), m_messages(messages), m_clock(new QTimer(this))
+      m_createBrowser(createBrowser), m_messages(messages),
+      m_dictionaryFile(joinPath(m_programFolder, DictionaryFileName)),
+      m_settingsFile(joinPath(m_programFolder, SettingsFileName)), m_clock(new QTimer(this))
 {
     setWindowTitle(AppTitle);
     buildMenus();
@@ -169,11 +171,16 @@ void MainForm::buildPanes(const BrowserFactory &createBrowser)
 
 bool MainForm::Form_Load()
 {
-    const DictionaryLoadResult dictionary = loadDictionaryFile(dictionaryPath(), m_henkan.tagTable());
+    const DictionaryLoadResult dictionary = m_dictionaryFile.load(m_henkan.tagTable());
     if (!dictionary.file.ok) {
         m_messages.information(nullptr, DataUnreadable);
         return false;
     }
+    if (m_dictionaryFile.notLoadedCount() > 0)
+        m_messages.information(nullptr, QStringLiteral("辞書の %1 件のレコードは、辞書に入る %2 件を超えるため使われていません。\n"
+                                                       "これらのレコードは辞書ファイルにそのまま残ります。")
+                                            .arg(m_dictionaryFile.notLoadedCount())
+                                            .arg(TagTable::MaxTagCount + 1));
     DocChanged = false;
     NewDate();
     if (!FontFileGet()) {
@@ -231,16 +238,6 @@ void MainForm::updateClock()
 QString MainForm::documentName() const
 {
     return DocPath.isEmpty() ? UntitledName : DocPath;
-}
-
-QString MainForm::dictionaryPath() const
-{
-    return joinPath(m_programFolder, DictionaryFileName);
-}
-
-QString MainForm::settingsPath() const
-{
-    return joinPath(m_programFolder, SettingsFileName);
 }
 
 void MainForm::removeScratchFile()
@@ -548,10 +545,10 @@ bool MainForm::Form_QueryUnload()
             return false;
     }
     QStringList failures;
-    const FileResult dictionary = saveDictionaryFile(dictionaryPath(), m_henkan.tagTable());
+    const FileResult dictionary = m_dictionaryFile.save(m_henkan.tagTable());
     if (!dictionary.ok)
         failures << dictionary.error;
-    const FileResult settings = writeSettingsFile(settingsPath(), currentAppearance());
+    const FileResult settings = m_settingsFile.save(currentAppearance(), m_appearanceAtStart);
     if (!settings.ok)
         failures << settings.error;
     if (!failures.isEmpty())
@@ -618,7 +615,7 @@ void MainForm::mmnyHtmlHenkan_Click()
 
 bool MainForm::FontFileGet()
 {
-    const SettingsReadResult read = readSettingsFile(settingsPath());
+    const SettingsReadResult read = m_settingsFile.read();
     if (!read.file.ok) {
         m_messages.information(nullptr, DataUnreadable);
         return false;
@@ -638,6 +635,7 @@ bool MainForm::FontFileGet()
     MainText->setFont(font);
     if (f.ForeColor)
         MainText->setForeColor(*f.ForeColor);
+    m_appearanceAtStart = currentAppearance();
     return true;
 }
 

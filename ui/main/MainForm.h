@@ -3,6 +3,8 @@
 #include "MainLayout.h"
 
 #include <PreviewView.h>
+#include <DictionaryFile.h>
+#include <SettingsFile.h>
 #include <TextEncoding.h>
 
 #include <QMainWindow>
@@ -30,7 +32,6 @@ class HenkanMod;
 class MessageBoxes;
 class PreviewView;
 class SplitterBar;
-struct EditorAppearance;
 
 // What a save command came to.
 enum class SaveOutcome {
@@ -152,8 +153,6 @@ private:
     void removeScratchFile();
     void moveWorkFolderTo(const QString &file);
     QString documentName() const;
-    QString dictionaryPath() const;
-    QString settingsPath() const;
     int twipsToPixelsX(float twips) const;
     int twipsToPixelsY(float twips) const;
 
@@ -161,6 +160,9 @@ private:
     QString m_programFolder;
     BrowserFactory m_createBrowser;
     MessageBoxes &m_messages;
+    DictionaryFile m_dictionaryFile;
+    SettingsFile m_settingsFile;
+    EditorAppearance m_appearanceAtStart;
     PaneRects m_panes;
     QString m_file1Folder; // the folder the work-folder listing last showed
     // Buffers the preview refresh reuses on every keystroke instead of allocating anew.

@@ -1,6 +1,5 @@
 #include "WebPreview.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,11 +23,44 @@ QString cleanAbsolute(const QString &path)
 }
 
 // True when the first kilobytes of an HTML file name a charset of their own.
-bool declaresCharset(const QByteArray &bytes)
+bool declaresCharset(const QByteArray &head)
 {
-    return bytes.left(4096).toLower().contains("charset");
+    return head.toLower().contains("charset");
 }
+
+// Follows links only to pages that stay on this machine; anything else, a mailto: the desktop
+// would open in another program included, is dropped.
+class LocalOnlyPage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override { return LocalOnlyGuard::allows(url); }
+};
 } // namespace
+
+QString offlineEngineSwitches(const QString &given)
+{
+    const QString webTransport = QStringLiteral("WebTransport");
+    QString blinkFeatures = QStringLiteral("--disable-blink-features=") + webTransport;
+    QStringList switches;
+    for (const QString &item : given.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (item.startsWith(QLatin1String("--disable-blink-features="))) {
+            blinkFeatures = item;
+            if (!item.section(QLatin1Char('='), 1).split(QLatin1Char(',')).contains(webTransport))
+                blinkFeatures += QLatin1Char(',') + webTransport;
+        } else if (!item.startsWith(QLatin1String("--force-webrtc-ip-handling-policy"))
+                   && !item.startsWith(QLatin1String("--proxy-")) && item != QLatin1String("--no-proxy-server")) {
+            switches << item;
+        }
+    }
+    // WebTransport's QUIC sessions never pass the request interceptor, so the API is removed.
+    switches << blinkFeatures;
+    // WebRTC opens no UDP socket and may only go through a proxy, and there is no proxy: it sends nothing.
+    switches << QStringLiteral("--force-webrtc-ip-handling-policy=disable_non_proxied_udp")
+             << QStringLiteral("--no-proxy-server");
+    return switches.join(QLatin1Char(' '));
+}
 
 void registerLocalPageScheme()
 {
@@ -37,6 +69,9 @@ void registerLocalPageScheme()
     // Local like file:, and its pages may load local resources: their own images and style sheets.
     scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
     QWebEngineUrlScheme::registerScheme(scheme);
+    // The engine reads its switches from here once, when the first profile is made.
+    static const char variable[] = "QTWEBENGINE_CHROMIUM_FLAGS";
+    qputenv(variable, offlineEngineSwitches(QString::fromLocal8Bit(qgetenv(variable))).toLocal8Bit());
 }
 
 void LocalFolderRule::setAllowedFolder(const QString &folder)
@@ -53,32 +88,43 @@ bool LocalFolderRule::allowsPath(const QString &path) const
     return p == m_root || p.startsWith(prefix);
 }
 
+QString LocalFolderRule::servableFile(const QString &path) const
+{
+    const QFileInfo info(path);
+    const QString real = info.canonicalFilePath();
+    if (real.isEmpty() || !info.isFile() || !allowsPath(real))
+        return {};
+    return real;
+}
+
 void LocalPageHandler::requestStarted(QWebEngineUrlRequestJob *job)
 {
-    const QString path = job->requestUrl().path();
+    const QString path = job->requestUrl().path(QUrl::FullyDecoded);
     if (job->requestMethod() != "GET" || !m_rule.allowsPath(path)) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;
     }
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+    const QString real = m_rule.servableFile(path);
+    // Streamed: the engine reads the file on its own thread as the page consumes it; it goes with the job.
+    auto *file = real.isEmpty() ? nullptr : new QFile(real, job);
+    if (!file || !file->open(QIODevice::ReadOnly)) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
-    auto *buffer = new QBuffer(job);
-    buffer->setData(file.readAll());
     QByteArray type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toLatin1();
-    if ((type == "text/html" || type == "text/plain") && !declaresCharset(buffer->data()))
+    if ((type == "text/html" || type == "text/plain") && !declaresCharset(file->peek(4096)))
         type += ";charset=Shift_JIS";
-    job->reply(type, buffer);
+    job->reply(type, file);
 }
 
-bool LocalFileGuard::allows(const QUrl &url) const
+bool LocalOnlyGuard::allows(const QUrl &url)
 {
-    return !url.isLocalFile() || m_rule.allowsPath(url.toLocalFile());
+    const QString scheme = url.scheme();
+    return scheme == QLatin1String(LocalPageScheme) || scheme == QLatin1String("data")
+        || scheme == QLatin1String("blob") || scheme == QLatin1String("about");
 }
 
-void LocalFileGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
+void LocalOnlyGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
     if (!allows(info.requestUrl()))
         info.block(true);
@@ -90,13 +136,17 @@ WebPreview::WebPreview(QWidget *parent)
       m_view(new QWebEngineView(parent))
 {
     m_profile->installUrlSchemeHandler(LocalPageScheme, new LocalPageHandler(m_rule, m_profile));
-    m_profile->setUrlRequestInterceptor(new LocalFileGuard(m_rule, m_profile));
-    auto *page = new QWebEnginePage(m_profile, m_view);
+    m_profile->setUrlRequestInterceptor(new LocalOnlyGuard(m_profile));
+    auto *page = new LocalOnlyPage(m_profile, m_view);
     m_view->setPage(page);
     QWebEngineSettings *settings = page->settings();
     settings->setDefaultTextEncoding(QStringLiteral("Shift_JIS"));
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+    settings->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+    // Only matters if the engine started without the switches above: WebRTC then hides private addresses.
+    settings->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
     connect(m_view, &QWebEngineView::loadFinished, this, [this] { emit loadFinished(); });
 }
 

@@ -8,6 +8,7 @@
 #include <DictionaryFile.h>
 #include <HenkanMod.h>
 #include <MessageBoxes.h>
+#include <ModalWindows.h>
 #include <ProgramFiles.h>
 #include <TextCodec.h>
 #include <TextFile.h>
@@ -56,6 +57,7 @@ class NoBoxes : public MessageBoxes {
     bool askToSave(QWidget *, const QString &) override { return false; }
     bool askYesNo(QWidget *, const QString &) override { return false; }
     void error(QWidget *, const QString &) override {}
+    int askChoice(QWidget *, const QString &, const QStringList &, int) override { return -1; }
 };
 
 } // namespace
@@ -77,7 +79,8 @@ int main(int argc, char *argv[])
     }
     HenkanMod henkan;
     NoBoxes boxes;
-    MainForm form(henkan, dir.path(), boxes, std::make_unique<QtDialogService>(),
+    QtModalWindows windows(boxes);
+    MainForm form(henkan, dir.path(), boxes, std::make_unique<QtDialogService>(), windows,
                   [](QWidget *parent) { return new WebPreview(parent); });
     if (!form.Form_Load())
         return 1;

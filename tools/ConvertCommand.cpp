@@ -5,7 +5,9 @@
 #include <ProgramFiles.h>
 #include <TextCodec.h>
 #include <TextFile.h>
+#include <Version.h>
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -36,7 +38,8 @@ const char HelpText[] =
     "  --version         show the version\n"
     "\n"
     "INPUT absent or \"-\" reads standard input; OUTPUT absent or \"-\" writes standard output.\n"
-    "Lines of the input end at CR LF or a lone CR; the output is the converted text and CR LF.\n"
+    "Lines of the input end at CR LF or a lone CR, or at LF when its first line ends in LF;\n"
+    "the output ends its lines the same way (CR LF when the input is a single line).\n"
     "In Shift_JIS, characters the code page cannot hold are written as character references\n"
     "(&#x...;) in HTML and as \"?\" in Japanese tags, with a note on standard error.\n"
     "\n"
@@ -76,54 +79,55 @@ std::optional<TextEncoding> parseEncoding(const QString &name)
     return std::nullopt;
 }
 
-// Parses everything after the command word; throws nothing, reports through the optional error.
-std::optional<UsageError> parseOptions(const QStringList &args, Options &opt)
-{
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        QString arg = args[i];
-        QString value;
-        bool hasInlineValue = false;
-        if (arg.startsWith(QLatin1String("--")) && arg.contains(QLatin1Char('='))) {
-            const qsizetype eq = arg.indexOf(QLatin1Char('='));
-            value = arg.mid(eq + 1);
-            arg = arg.left(eq);
-            hasInlineValue = true;
-        }
-        const auto takeValue = [&](QString &into) -> std::optional<UsageError> {
-            if (hasInlineValue) {
-                into = value;
-                return std::nullopt;
-            }
-            if (i + 1 >= args.size())
-                return UsageError{QStringLiteral("option %1 needs a value").arg(arg)};
-            into = args[++i];
-            return std::nullopt;
-        };
+// The command line as QCommandLineParser reads it: the command word and the operands are its
+// positional arguments.
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version{QStringLiteral("version")};
+    QCommandLineOption dict{QStringLiteral("dict"), QString(), QStringLiteral("FILE")};
+    QCommandLineOption encoding{QStringLiteral("encoding"), QString(), QStringLiteral("E")};
+    QCommandLineOption outDir{QStringLiteral("out-dir"), QString(), QStringLiteral("DIR")};
+    bool parsed = false;
 
-        if (arg == QLatin1String("--dict")) {
-            if (auto e = takeValue(opt.dictionary))
-                return e;
-        } else if (arg == QLatin1String("--encoding")) {
-            QString name;
-            if (auto e = takeValue(name))
-                return e;
-            const auto enc = parseEncoding(name);
-            if (!enc)
-                return UsageError{QStringLiteral("unknown encoding '%1' (use shift_jis or utf-8)").arg(name)};
-            opt.encoding = *enc;
-        } else if (arg == QLatin1String("--out-dir")) {
-            if (auto e = takeValue(opt.outDir))
-                return e;
-            opt.hasOutDir = true;
-        } else if (arg == QLatin1String("--")) {
-            opt.operands += args.mid(i + 1);
-            break;
-        } else if (arg.startsWith(QLatin1Char('-')) && arg != QLatin1String("-")) {
-            return UsageError{QStringLiteral("unknown option '%1'").arg(args[i])};
-        } else {
-            opt.operands << args[i];
-        }
+    explicit CommandLine(const QStringList &args)
+    {
+        parser.addOptions({help, version, dict, encoding, outDir});
+        parsed = parser.parse(QStringList{QStringLiteral("qrn-convert")} + args);
     }
+
+    // Why parsing failed, in the tool's own words.
+    QString error(const QStringList &args) const
+    {
+        if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
+            const QString &name = unknown.constFirst();
+            return QStringLiteral("unknown option '%1%2'").arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
+        }
+        // Every option but these takes no value; one of them last on the line has none.
+        for (const QCommandLineOption *o : {&dict, &encoding, &outDir})
+            if (!args.isEmpty() && args.constLast() == QStringLiteral("--") + o->names().constFirst())
+                return QStringLiteral("option %1 needs a value").arg(args.constLast());
+        return parser.errorText();
+    }
+};
+
+// Reads the options and operands after the command word into `opt`.
+std::optional<UsageError> readOptions(const CommandLine &line, Options &opt)
+{
+    if (line.parser.isSet(line.dict))
+        opt.dictionary = line.parser.value(line.dict);
+    if (line.parser.isSet(line.encoding)) {
+        const QString name = line.parser.value(line.encoding);
+        const auto enc = parseEncoding(name);
+        if (!enc)
+            return UsageError{QStringLiteral("unknown encoding '%1' (use shift_jis or utf-8)").arg(name)};
+        opt.encoding = *enc;
+    }
+    opt.hasOutDir = line.parser.isSet(line.outDir);
+    if (opt.hasOutDir)
+        opt.outDir = line.parser.value(line.outDir);
+    opt.operands = line.parser.positionalArguments().mid(1);
+
     if (opt.hasOutDir) {
         if (opt.operands.isEmpty())
             return UsageError{QStringLiteral("--out-dir needs at least one input file")};
@@ -135,16 +139,43 @@ std::optional<UsageError> parseOptions(const QStringList &args, Options &opt)
     return std::nullopt;
 }
 
-// Converts one text and encodes it with its CR LF, the way the editor writes its files.
-EncodeResult convertAndEncode(const HenkanMod &henkan, Direction direction, const QString &text,
+// How the output's lines end.
+enum class LineEnd { CrLf, Lf };
+
+// An input as the converter takes it: its text and the line end the output keeps.
+struct InputText {
+    QString text;
+    LineEnd lineEnd = LineEnd::CrLf;
+};
+
+// The first line end decides. A lone LF there means LF lines: they are converted as they stand and
+// the output keeps LF. Otherwise the editor's document rule applies (lines end at CR LF or a lone
+// CR) and the output ends its lines in CR LF, as a text of a single line does.
+InputText inputText(QString decoded)
+{
+    for (const QChar c : std::as_const(decoded)) {
+        if (c == QLatin1Char('\r'))
+            break;
+        if (c == QLatin1Char('\n')) {
+            if (decoded.endsWith(QLatin1Char('\n')))
+                decoded.chop(1);
+            return {std::move(decoded), LineEnd::Lf};
+        }
+    }
+    return {documentTextFromFileText(decoded), LineEnd::CrLf};
+}
+
+// Converts one text and encodes it with the line end that ends its last line.
+EncodeResult convertAndEncode(const HenkanMod &henkan, Direction direction, const InputText &input,
                               TextEncoding encoding)
 {
-    if (direction == Direction::ToHtml) {
-        const std::u16string html = henkan.ToHtml(toU16View(text));
-        return encodeTextFile(fromU16(html), encoding, Unmappable::CharacterReference);
-    }
-    const std::u16string tags = henkan.ToJapaneseTags(toU16View(text));
-    return encodeTextFile(fromU16(tags), encoding, Unmappable::QuestionMark);
+    const bool toHtml = direction == Direction::ToHtml;
+    QString converted = fromU16(toHtml ? henkan.ToHtml(toU16View(input.text)) : henkan.ToJapaneseTags(toU16View(input.text)));
+    const Unmappable policy = toHtml ? Unmappable::CharacterReference : Unmappable::QuestionMark;
+    if (input.lineEnd == LineEnd::CrLf)
+        return encodeTextFile(converted, encoding, policy);
+    converted += QLatin1Char('\n');
+    return encodeText(converted, encoding, policy);
 }
 
 // HTML keeps such characters as references; only Japanese-tag output loses them to "?".
@@ -207,23 +238,15 @@ public:
     {
         const QString input = m_opt.operands.value(0, QStringLiteral("-"));
         const QString output = m_opt.operands.value(1, QStringLiteral("-"));
-        QString text;
-        if (input == QLatin1String("-")) {
-            const ReadBytesResult read = readDeviceBytes(m_in, QStringLiteral("standard input"));
-            if (!read.ok) {
-                say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
-                return ConvertFileError;
-            }
-            text = documentTextFromFileText(decodeText(read.bytes, m_opt.encoding));
-        } else {
-            ReadTextResult read = readDocumentFile(input, m_opt.encoding);
-            if (!read.ok) {
-                say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
-                return ConvertFileError;
-            }
-            text = std::move(read.text);
+        const ReadBytesResult read = input == QLatin1String("-")
+                                         ? readDeviceBytes(m_in, QStringLiteral("standard input"))
+                                         : readFileBytes(input);
+        if (!read.ok) {
+            say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
+            return ConvertFileError;
         }
-        const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction, text, m_opt.encoding);
+        const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction,
+                                                      inputText(decodeText(read.bytes, m_opt.encoding)), m_opt.encoding);
         if (output == QLatin1String("-")) {
             // Buffered output can fail only when flushed: a full disk or a closed pipe is an error too.
             auto *file = qobject_cast<QFileDevice *>(&m_out);
@@ -251,14 +274,15 @@ public:
         }
         int status = ConvertOk;
         for (const QString &input : m_opt.operands) {
-            ReadTextResult read = readDocumentFile(input, m_opt.encoding);
+            const ReadBytesResult read = readFileBytes(input);
             if (!read.ok) {
                 say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
                 status = ConvertFileError;
                 continue;
             }
             const QString output = outDirTarget(m_opt, input);
-            const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction, read.text, m_opt.encoding);
+            const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction,
+                                                          inputText(decodeText(read.bytes, m_opt.encoding)), m_opt.encoding);
             const FileResult written = writeFileAtomically(output, encoded.bytes);
             if (!written.ok) {
                 say(m_err, QStringLiteral("cannot write output %1").arg(written.error));
@@ -283,12 +307,13 @@ private:
 int runConvertCommand(const QStringList &args, const QString &programFolder, QIODevice &in, QIODevice &out,
                       QIODevice &err)
 {
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+    const CommandLine line(args);
+    if (line.parser.isSet(line.help)) {
         out.write(HelpText);
         return ConvertOk;
     }
-    if (args.contains(QStringLiteral("--version"))) {
-        out.write("qrn-convert " QRN_VERSION_TEXT "\n");
+    if (line.parser.isSet(line.version)) {
+        out.write(QByteArray("qrn-convert ") + VersionText + '\n');
         return ConvertOk;
     }
 
@@ -297,17 +322,20 @@ int runConvertCommand(const QStringList &args, const QString &programFolder, QIO
         err.write("Try 'qrn-convert --help'.\n");
         return ConvertUsageError;
     };
-    if (args.isEmpty())
+    if (!line.parsed)
+        return usage(line.error(args));
+    const QStringList positional = line.parser.positionalArguments();
+    if (positional.isEmpty())
         return usage(QStringLiteral("missing command (to-html or to-tags)"));
 
     Options opt;
-    if (args[0] == QLatin1String("to-html"))
+    if (positional[0] == QLatin1String("to-html"))
         opt.direction = Direction::ToHtml;
-    else if (args[0] == QLatin1String("to-tags"))
+    else if (positional[0] == QLatin1String("to-tags"))
         opt.direction = Direction::ToTags;
     else
-        return usage(QStringLiteral("unknown command '%1' (use to-html or to-tags)").arg(args[0]));
-    if (const auto error = parseOptions(args, opt))
+        return usage(QStringLiteral("unknown command '%1' (use to-html or to-tags)").arg(positional[0]));
+    if (const auto error = readOptions(line, opt))
         return usage(error->message);
     if (const auto error = checkOutputs(opt))
         return usage(error->message);

@@ -17,6 +17,7 @@
 
 #include <HenkanMod.h>
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -117,12 +118,16 @@ static int writeManual(const QString &sourceDir, const QString &targetDir, const
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() == 5 && args[1] == QLatin1String("manual"))
-        return writeManual(args[2], args[3], args[4]);
-    if (args.size() != 4)
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("mode"), QStringLiteral("dictionary, line or manual"));
+    if (!parser.parse(app.arguments()))
+        return fail(parser.errorText());
+    const QStringList args = parser.positionalArguments();
+    if (args.size() == 4 && args[0] == QLatin1String("manual"))
+        return writeManual(args[1], args[2], args[3]);
+    if (args.size() != 3)
         return fail(QStringLiteral("usage: qrn-datagen dictionary|line SOURCE TARGET"));
-    const QString mode = args[1], source = args[2], target = args[3];
+    const QString mode = args[0], source = args[1], target = args[2];
     if (QFileInfo::exists(target))
         return 0;
 

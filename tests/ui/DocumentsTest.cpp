@@ -16,8 +16,6 @@ using Box = ScriptedMessageBoxes;
 using Dlg = ScriptedDialogs;
 
 const QString SaveFilter = QStringLiteral("日本語タグファイル|*.qrnf");
-const QString OpenFilter = QStringLiteral("使用可能なページファイル|*.htm;*.html;*.qrnf|日本語タグファイル|*.qrnf|HTMLファイル|*.html;*.htm");
-const QString HtmlFilter = QStringLiteral("HTMLファイル|*.html;*.htm");
 const QString Prompt = QStringLiteral("ファイル\"%1\"は変更されています、変更を保存しますか？");
 
 QString dictionaryText(const MainFormHarness &h)
@@ -39,25 +37,11 @@ private slots:
     void twoEditorsOnOneProgramFolderKeepEachOthersChanges();
     void dictionaryPastCapacityIsReportedOnceAndKept();
     void closingTheMainWindowLeavesOtherWindowsOpen();
-    void promptNamesTheFullPath();
+    void menuCommandsReachTheSessionAndTheWindowFollows();
+    void editorKeepsCrLfLineEnds();
 
-    void saveUntitledAsksForANameAndMovesTheWorkFolder();
-    void saveThatFailsChangesNothing();
-    void charactersShiftJisCannotHoldAreReplacedOnlyWhenTheUserAgrees();
-    void saveAsKeepsThePreviousFileAndDialogsShareTheName();
-    void documentFilesRoundTripTheirLineEnds();
 
-    void openAnsweredNoThenCancelledKeepsTheChangedDocument();
-    void openReadsTheFileUnconvertedAndAPlainSaveWritesItBack();
-    void openOfAnUnreadableFileSaysSoAndChangesNothing();
-    void newAfterAFailedSaveKeepsTheText();
-    void newAnsweredNoStartsTheTemplate();
 
-    void exportWritesConvertedHtmlAndTakesItsName();
-    void exportCancelledLeavesTheDialogInTheWorkFolder();
-    void exportThatFailsChangesNothing();
-    void importConvertsHtmlIntoAnUntitledChangedDocument();
-    void importOfAnEmptyOrUnreadableFile();
 
     void fontAndColourCommandsSurviveARestart();
     void cancelledAppearanceDialogsChangeNothing();
@@ -109,8 +93,8 @@ void DocumentsTest::exitAnsweredYesButSaveFailsKeepsTheWindowOpen()
     QVERIFY(h.boxes.calls.value(1).text.contains(QStringLiteral("no/such/folder/a.qrnf")));
     QCOMPARE(readAllBytes(h.path(QStringLiteral("KirikoDate.dat"))), dictionaryBefore);
     QCOMPARE(h.text(), QStringLiteral("大事な文"));
-    QVERIFY(h.form->DocChanged);
-    QVERIFY(h.form->DocPath.isEmpty());
+    QVERIFY(h.session().DocChanged());
+    QVERIFY(h.session().DocPath().isEmpty());
 
     // The user saves elsewhere and closes again.
     h.boxes.expect(Box::AskToSave, true);
@@ -172,7 +156,7 @@ void DocumentsTest::twoEditorsOnOneProgramFolderKeepEachOthersChanges()
     HenkanMod henkan;
     ScriptedMessageBoxes boxes;
     FakePreviews previews;
-    MainForm second(henkan, h.dir.path(), boxes, std::make_unique<ScriptedDialogs>(), previews.factory());
+    MainForm second(henkan, h.dir.path(), boxes, std::make_unique<ScriptedDialogs>(), h.windows, previews.factory());
     QVERIFY(h.form->Form_Load());
     QVERIFY(second.Form_Load());
 
@@ -191,7 +175,7 @@ void DocumentsTest::twoEditorsOnOneProgramFolderKeepEachOthersChanges()
     // A third run that changed nothing leaves both as they are.
     HenkanMod third;
     ScriptedMessageBoxes thirdBoxes;
-    MainForm thirdForm(third, h.dir.path(), thirdBoxes, std::make_unique<ScriptedDialogs>(), previews.factory());
+    MainForm thirdForm(third, h.dir.path(), thirdBoxes, std::make_unique<ScriptedDialogs>(), h.windows, previews.factory());
     QVERIFY(thirdForm.Form_Load());
     QString another = dictionary; // what yet another run wrote meanwhile
     another.replace(QStringLiteral("EndTagCom"), QStringLiteral("三,3,8,,EndTagCom"));
@@ -230,330 +214,55 @@ void DocumentsTest::closingTheMainWindowLeavesOtherWindowsOpen()
     source->close();
 }
 
-void DocumentsTest::promptNamesTheFullPath()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    QVERIFY(!h.form->msgHozon()); // unchanged: no box
-    h.form->DocPath = h.path(QStringLiteral("page.qrnf"));
-    h.form->DocChanged = true;
-    h.boxes.expect(Box::AskToSave, false);
-    QVERIFY(!h.form->msgHozon());
-    QCOMPARE(h.boxes.calls.value(0).text, Prompt.arg(h.path(QStringLiteral("page.qrnf"))));
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::saveUntitledAsksForANameAndMovesTheWorkFolder()
+void DocumentsTest::menuCommandsReachTheSessionAndTheWindowFollows()
 {
     MainFormHarness h;
     QVERIFY(h.form->Form_Load());
     h.brw().finishLoad();
     QTemporaryDir site;
+    const QString file = site.filePath(QStringLiteral("page.qrnf"));
     h.form->MainText->setText(QStringLiteral("＜ページ＞"));
-    QVERIFY(QFile::exists(h.scratch()));
-    h.dialogs->chooseFile(Dlg::SaveDialog, site.filePath(QStringLiteral("noext")));
-    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Saved);
-    QCOMPARE(readAllBytes(site.filePath(QStringLiteral("noext"))), sjis(QStringLiteral("＜ページ＞\r\n")));
-    QCOMPARE(h.form->WorkFolder, site.path());
-    QCOMPARE(h.form->DocPath, site.filePath(QStringLiteral("noext")));
-    QVERIFY(!h.form->DocChanged);
+    QVERIFY(h.session().DocChanged());
+    h.dialogs->chooseFile(Dlg::SaveDialog, file);
+    h.form->mmnyName->trigger();
+    QCOMPARE(readAllBytes(file), sjis(QStringLiteral("＜ページ＞\r\n")));
     QVERIFY(!QFile::exists(h.scratch()));
+    // The title follows at the next load, not at the save.
     QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [QRNドキュメント]"));
 
     // The palette's work folder follows; the next refresh writes the scratch file there.
     h.selectCategory(QStringLiteral("作業フォルダ"));
-    QCOMPARE(h.paletteRows(), QStringList{QStringLiteral("noext")});
-    h.form->mmnyKousin_Click();
+    QCOMPARE(h.paletteRows(), QStringList{QStringLiteral("page.qrnf")});
+    h.form->mmnyKousin->trigger();
     QCOMPARE(h.brw().navigations.constLast(), site.filePath(QStringLiteral("Kiriko_WaitFile.htm")));
     h.brw().finishLoad();
-    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [") + site.filePath(QStringLiteral("noext")) + QStringLiteral("]"));
+    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [") + file + QStringLiteral("]"));
 
-    // A known file is written without a dialog.
-    h.form->MainText->setText(QStringLiteral("二度目"));
-    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Saved);
-    QCOMPARE(readAllBytes(site.filePath(QStringLiteral("noext"))), sjis(QStringLiteral("二度目\r\n")));
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::saveThatFailsChangesNothing()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    h.form->MainText->setText(QStringLiteral("文"));
-    const QByteArray scratch = readAllBytes(h.scratch());
-    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("missing/a.qrnf")));
-    h.boxes.expect(Box::Error);
-    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Failed);
-    QVERIFY(h.boxes.calls.value(0).text.contains(h.path(QStringLiteral("missing/a.qrnf"))));
-    QCOMPARE(h.form->WorkFolder, h.dir.path());
-    QVERIFY(h.form->DocPath.isEmpty());
-    QVERIFY(h.form->DocChanged);
-    QCOMPARE(readAllBytes(h.scratch()), scratch);
-
-    h.dialogs->cancel(Dlg::SaveDialog);
-    QCOMPARE(h.form->mmnyName_Click(), SaveOutcome::Cancelled);
-    QVERIFY(h.form->DocChanged);
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::charactersShiftJisCannotHoldAreReplacedOnlyWhenTheUserAgrees()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    h.form->MainText->setText(QStringLiteral("顔😀と€"));
-    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.qrnf")));
-    h.boxes.expect(Box::AskYesNo, false);
-    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Declined);
-    QVERIFY(h.boxes.calls.value(0).text.contains(QStringLiteral("2")));
-    QVERIFY(h.boxes.calls.value(0).text.contains(QStringLiteral("😀")));
-    QVERIFY(!QFile::exists(h.path(QStringLiteral("a.qrnf"))));
-    QVERIFY(h.form->DocChanged);
-    QVERIFY(h.form->DocPath.isEmpty());
-
-    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.qrnf")));
-    h.boxes.expect(Box::AskYesNo, true);
-    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Saved);
-    QCOMPARE(readAllBytes(h.path(QStringLiteral("a.qrnf"))), sjis(QStringLiteral("顔?と?\r\n")));
-
-    // The exported page keeps them as character references.
-    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.html")));
-    h.form->mmnyHTMLSave_Click();
-    QCOMPARE(readAllBytes(h.path(QStringLiteral("a.html"))), sjis(QStringLiteral("顔&#x1F600;と&#x20AC;\r\n")));
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::saveAsKeepsThePreviousFileAndDialogsShareTheName()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    h.form->MainText->setText(QStringLiteral("一"));
-    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("one.qrnf")));
-    h.form->mmnyName_Click();
+    // New, open, save, export and import reach the session from their menu items.
     h.form->MainText->setText(QStringLiteral("二"));
-    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("two.qrnf")));
-    h.form->mmnyName_Click();
-    QCOMPARE(readAllBytes(h.path(QStringLiteral("one.qrnf"))), sjis(QStringLiteral("一\r\n")));
-    QCOMPARE(readAllBytes(h.path(QStringLiteral("two.qrnf"))), sjis(QStringLiteral("二\r\n")));
-    QCOMPARE(h.form->DocPath, h.path(QStringLiteral("two.qrnf")));
-    // Each dialog starts from the name the previous one left.
-    QCOMPARE(h.dialogs->calls.value(1).fileName, h.path(QStringLiteral("one.qrnf")));
+    h.form->mnySave->trigger();
+    QCOMPARE(readAllBytes(file), sjis(QStringLiteral("二\r\n")));
     h.dialogs->cancel(Dlg::OpenDialog);
-    h.form->mmnyOpen_Click();
-    QCOMPARE(h.dialogs->calls.value(2).fileName, h.path(QStringLiteral("two.qrnf")));
-    QCOMPARE(h.dialogs->calls.value(2).filter, OpenFilter);
+    h.form->mmnyOpen->trigger();
+    h.dialogs->cancel(Dlg::SaveDialog);
+    h.form->mmnyHTMLSave->trigger();
+    h.dialogs->cancel(Dlg::OpenDialog);
+    h.form->mmnyHtmlHenkan->trigger();
+    h.form->mmnyNew->trigger();
+    QCOMPARE(h.text(), fromU16(NewDocumentTemplate()));
+    QCOMPARE(h.session().WorkFolder(), h.dir.path());
     h.verifyScriptsUsed();
 }
 
-void DocumentsTest::documentFilesRoundTripTheirLineEnds()
+void DocumentsTest::editorKeepsCrLfLineEnds()
 {
-    // The editor keeps CR LF line ends (and no-break spaces) whatever the widget holds inside;
-    // the files' own line-end rules are the storage tests'.
+    // The editor keeps CR LF line ends (and no-break spaces) whatever the widget holds inside.
     MainFormHarness h;
     QVERIFY(h.form->Form_Load());
     for (const QString &text : {QStringLiteral("A\r\nB"), QStringLiteral("A\r\n"), QString(), QStringLiteral("x\u00A0y\r\n\r\nz")}) {
         h.form->MainText->setText(text);
         QCOMPARE(h.text(), text);
     }
-    h.boxes.expect(Box::AskYesNo, false);
-    QCOMPARE(h.form->JapSave(h.path(QStringLiteral("doc.qrnf"))), SaveOutcome::Declined); // no-break space: asked, declined
-    h.form->MainText->setText(QStringLiteral("A\r\n"));
-    QCOMPARE(h.form->JapSave(h.path(QStringLiteral("doc.qrnf"))), SaveOutcome::Saved);
-    QCOMPARE(readAllBytes(h.path(QStringLiteral("doc.qrnf"))), QByteArray("A\r\n\r\n"));
-
-    // A lone CR comes back as CR LF; an empty file opens as an empty, unchanged document.
-    QVERIFY(writeBytes(h.path(QStringLiteral("cr.qrnf")), "A\rB"));
-    h.dialogs->chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("cr.qrnf")));
-    h.form->mmnyOpen_Click();
-    QCOMPARE(h.text(), QStringLiteral("A\r\nB"));
-    QVERIFY(writeBytes(h.path(QStringLiteral("empty.qrnf")), ""));
-    h.dialogs->chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("empty.qrnf")));
-    h.form->mmnyOpen_Click();
-    QCOMPARE(h.text(), QString());
-    QVERIFY(!h.form->DocChanged);
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::openAnsweredNoThenCancelledKeepsTheChangedDocument()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    h.form->MainText->setText(QStringLiteral("途中"));
-    h.boxes.expect(Box::AskToSave, false);
-    h.dialogs->cancel(Dlg::OpenDialog);
-    h.form->mmnyOpen_Click();
-    QCOMPARE(h.text(), QStringLiteral("途中"));
-    QVERIFY(h.form->DocChanged);
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::openReadsTheFileUnconvertedAndAPlainSaveWritesItBack()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    QTemporaryDir site;
-    const QString page = site.filePath(QStringLiteral("index.html"));
-    QVERIFY(writeBytes(page, "<HTML><BODY>x</BODY></HTML>\r\n"));
-    h.dialogs->chooseFile(Dlg::OpenDialog, page);
-    h.form->mmnyOpen_Click();
-    QCOMPARE(h.text(), QStringLiteral("<HTML><BODY>x</BODY></HTML>"));
-    QCOMPARE(h.form->WorkFolder, site.path());
-    QCOMPARE(h.form->DocPath, page);
-    QVERIFY(!h.form->DocChanged);
-    QVERIFY(!QFile::exists(h.scratch()));
-    QVERIFY(QFile::exists(site.filePath(QStringLiteral("Kiriko_WaitFile.htm"))));
-
-    h.form->MainText->setText(QStringLiteral("＜ページ＞"));
-    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Saved);
-    QCOMPARE(readAllBytes(page), sjis(QStringLiteral("＜ページ＞\r\n")));
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::openOfAnUnreadableFileSaysSoAndChangesNothing()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    h.dialogs->chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("gone.qrnf")));
-    h.boxes.expect(Box::Error);
-    h.form->mmnyOpen_Click();
-    QVERIFY(h.boxes.calls.value(0).text.contains(h.path(QStringLiteral("gone.qrnf"))));
-    QCOMPARE(h.text(), fromU16(NewDocumentTemplate()));
-    QVERIFY(h.form->DocPath.isEmpty());
-    QVERIFY(QFile::exists(h.scratch()));
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::newAfterAFailedSaveKeepsTheText()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    h.form->MainText->setText(QStringLiteral("残す"));
-    h.boxes.expect(Box::AskToSave, true);
-    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("missing/a.qrnf")));
-    h.boxes.expect(Box::Error);
-    h.form->mmnyNew_Click();
-    QCOMPARE(h.text(), QStringLiteral("残す"));
-    QVERIFY(h.form->DocChanged);
-
-    // A cancelled dialog still lets the new document come.
-    h.boxes.expect(Box::AskToSave, true);
-    h.dialogs->cancel(Dlg::SaveDialog);
-    h.form->mmnyNew_Click();
-    QCOMPARE(h.text(), fromU16(NewDocumentTemplate()));
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::newAnsweredNoStartsTheTemplate()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    QTemporaryDir site;
-    h.form->MainText->setText(QStringLiteral("x"));
-    h.dialogs->chooseFile(Dlg::SaveDialog, site.filePath(QStringLiteral("x.qrnf")));
-    h.form->mmnyName_Click();
-    h.form->MainText->setText(QStringLiteral("y"));
-    h.boxes.expect(Box::AskToSave, false);
-    h.form->mmnyNew_Click();
-    QCOMPARE(h.text(), fromU16(NewDocumentTemplate()));
-    QCOMPARE(h.form->WorkFolder, h.dir.path());
-    QVERIFY(h.form->DocPath.isEmpty());
-    QVERIFY(!h.form->DocChanged);
-    // New does not remove the scratch file the old folder may hold.
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::exportWritesConvertedHtmlAndTakesItsName()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    QTemporaryDir site;
-    const QString page = site.filePath(QStringLiteral("index.html"));
-    h.dialogs->chooseFile(Dlg::SaveDialog, page);
-    h.form->mmnyHTMLSave_Click();
-    QCOMPARE(h.dialogs->calls.value(0).filter, HtmlFilter);
-    QCOMPARE(h.dialogs->calls.value(0).fileName, h.dir.path() + QDir::separator() + QStringLiteral("*.html"));
-    QCOMPARE(readAllBytes(page), QByteArray("<html>\r\n      <head>\r\n          <title></title>\r\n      </head>\r\n"
-                                            "      <body bgcolor=\"white\">\r\n      <font color=\"black\">\r\n\r\n"
-                                            "      </font>\r\n      </body>\r\n</html>\r\n"));
-    QCOMPARE(h.form->WorkFolder, site.path());
-    QCOMPARE(h.form->DocPath, page);
-    QVERIFY(!h.form->DocChanged);
-    QVERIFY(!QFile::exists(h.scratch()));
-
-    // A plain save then writes the Japanese tags into that same file.
-    QCOMPARE(h.form->mnySave_Click(), SaveOutcome::Saved);
-    QCOMPARE(readAllBytes(page), sjis(fromU16(NewDocumentTemplate()) + QStringLiteral("\r\n")));
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::exportCancelledLeavesTheDialogInTheWorkFolder()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    h.dialogs->cancel(Dlg::SaveDialog);
-    h.form->mmnyHTMLSave_Click();
-    QCOMPARE(h.dialogs->FileName, h.dir.path());
-    h.dialogs->cancel(Dlg::OpenDialog);
-    h.form->mmnyHtmlHenkan_Click();
-    QCOMPARE(h.dialogs->calls.value(1).fileName, h.dir.path());
-    QVERIFY(h.form->DocPath.isEmpty());
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::exportThatFailsChangesNothing()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    h.form->MainText->setText(QStringLiteral("x"));
-    h.dialogs->chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("missing/x.html")));
-    h.boxes.expect(Box::Error);
-    h.form->mmnyHTMLSave_Click();
-    QCOMPARE(h.form->WorkFolder, h.dir.path());
-    QVERIFY(h.form->DocPath.isEmpty());
-    QVERIFY(h.form->DocChanged);
-    QVERIFY(QFile::exists(h.scratch()));
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::importConvertsHtmlIntoAnUntitledChangedDocument()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    QTemporaryDir site;
-    const QString page = site.filePath(QStringLiteral("in.htm"));
-    QVERIFY(writeBytes(page, "<HTML>\r\n<BODY BGCOLOR=\"White\" TEXT=\"black\">\r<P ALIGN=LEFT>x</P>\r\n</BODY></HTML>\r\n"));
-    h.form->DocPath = h.path(QStringLiteral("old.qrnf"));
-    h.form->MainText->setText(QStringLiteral("unsaved")); // replaced without a prompt
-    h.dialogs->chooseFile(Dlg::OpenDialog, page);
-    h.form->mmnyHtmlHenkan_Click();
-    QCOMPARE(h.dialogs->calls.value(0).filter, HtmlFilter);
-    QCOMPARE(h.text(), QStringLiteral("＜ページ＞\r\n＜全体　背景色＝「White」　文字色＝「黒」＞\r\n＜段落　配置＝左＞x＜段落終わり＞\r\n"
-                                      "＜全体終わり＞＜ページ終わり＞"));
-    QCOMPARE(h.form->WorkFolder, site.path());
-    QVERIFY(h.form->DocPath.isEmpty());
-    QVERIFY(h.form->DocChanged);
-    QVERIFY(!QFile::exists(h.scratch()));
-    QVERIFY(QFile::exists(site.filePath(QStringLiteral("Kiriko_WaitFile.htm"))));
-    h.brw().finishLoad();
-    QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [QRNドキュメント]"));
-    h.verifyScriptsUsed();
-}
-
-void DocumentsTest::importOfAnEmptyOrUnreadableFile()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    h.dialogs->chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("none.html")));
-    h.boxes.expect(Box::Error);
-    h.form->mmnyHtmlHenkan_Click();
-    QVERIFY(QFile::exists(h.scratch()));
-    QCOMPARE(h.text(), fromU16(NewDocumentTemplate()));
-
-    QVERIFY(writeBytes(h.path(QStringLiteral("empty.html")), ""));
-    h.dialogs->chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("empty.html")));
-    h.form->mmnyHtmlHenkan_Click();
-    QCOMPARE(h.text(), QString());
-    QVERIFY(h.form->DocPath.isEmpty());
-    h.verifyScriptsUsed();
 }
 
 void DocumentsTest::fontAndColourCommandsSurviveARestart()
@@ -567,7 +276,7 @@ void DocumentsTest::fontAndColourCommandsSurviveARestart()
     QCOMPARE(fontCall.flags, 1);
     QCOMPARE(h.form->MainText->font().pointSizeF(), 10.5);
     QVERIFY(h.form->MainText->font().bold());
-    QVERIFY(!h.form->DocChanged);
+    QVERIFY(!h.session().DocChanged());
 
     h.dialogs->chooseColor(SystemColorWindow);
     h.form->mmnyEditerColor_Click();

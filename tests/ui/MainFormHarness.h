@@ -5,7 +5,9 @@
 #include <HenkanMod.h>
 #include <NewDocumentTemplate.h>
 #include <main/EditorText.h>
+#include <document/DocumentSession.h>
 #include <main/MainForm.h>
+#include <main/TagPalette.h>
 
 #include <QListWidget>
 #include <QtTest>
@@ -20,6 +22,7 @@ struct MainFormHarness {
     HenkanMod henkan;
     ScriptedMessageBoxes boxes;
     ScriptedDialogs *dialogs = nullptr;
+    ScriptedWindows windows;
     FakePreviews previews;
     std::unique_ptr<MainForm> form;
 
@@ -41,13 +44,14 @@ struct MainFormHarness {
     {
         auto d = std::make_unique<ScriptedDialogs>();
         dialogs = d.get();
-        form = std::make_unique<MainForm>(henkan, dir.path(), boxes, std::move(d), previews.factory());
+        form = std::make_unique<MainForm>(henkan, dir.path(), boxes, std::move(d), windows, previews.factory());
     }
 
     FakePreview &brw() const { return *previews.last; }
     QString path(const QString &name) const { return dir.filePath(name); }
     QString scratch() const { return path(QStringLiteral("Kiriko_WaitFile.htm")); }
     QString text() const { return form->MainText->text(); }
+    DocumentSession &session() const { return form->session(); }
 
     void selectCategory(const QString &name) const
     {

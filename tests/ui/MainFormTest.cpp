@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 
 using namespace qrn;
 using namespace qrn::test;
@@ -48,16 +49,16 @@ void MainFormTest::startUpShowsTheTemplateAsAnUnchangedDocument()
 
     QCOMPARE(h.text(), Template);
     QCOMPARE(h.text().size(), 141);
-    QVERIFY(!h.form->DocChanged);
-    QCOMPARE(h.form->WorkFolder, h.dir.path());
-    QVERIFY(h.form->DocPath.isEmpty());
+    QVERIFY(!h.session().DocChanged());
+    QCOMPARE(h.session().WorkFolder(), h.dir.path());
+    QVERIFY(h.session().DocPath().isEmpty());
 
     QCOMPARE(h.form->Koumoku->count(), 9);
     QCOMPARE(h.form->Koumoku->item(0)->text(), QStringLiteral("作業フォルダ"));
     QCOMPARE(h.form->Koumoku->item(8)->text(), QStringLiteral("ユーザー定義"));
     QCOMPARE(h.form->Koumoku->currentItem()->text(), QStringLiteral("基本タグ"));
     QCOMPARE(h.paletteRows().value(0), QStringLiteral("ページ"));
-    QVERIFY(h.form->WrapInBrackets);
+    QVERIFY(h.form->palette().WrapInBrackets);
     QCOMPARE(h.form->StaDescription->text(), QStringLiteral("選択されている項目の説明を表示します"));
 
     // The template went to the preview through the scratch file in the program folder.
@@ -99,29 +100,26 @@ void MainFormTest::everyTextChangeMarksTheDocumentAndAppearanceDoesNot()
     h.form->show();
     EditorText *editor = h.form->MainText;
 
-    QTest::keyClicks(editor, QStringLiteral("a"));
-    QVERIFY(h.form->DocChanged);
-
-    h.form->DocChanged = false;
-    editor->undo();
-    QVERIFY(h.form->DocChanged);
-
-    h.form->DocChanged = false;
-    h.doubleClickRow(QStringLiteral("ページ"));
-    QVERIFY(h.form->DocChanged);
-
-    h.form->DocChanged = false;
-    h.form->mmnyDate_Click();
-    QVERIFY(h.form->DocChanged);
-
-    h.form->DocChanged = false;
-    QFont font = editor->font();
-    font.setPointSize(20);
-    font.setBold(true);
-    editor->setFont(font);
-    editor->setBackColor(0x00FF00);
-    editor->setForeColor(0x0000FF);
-    QVERIFY(!h.form->DocChanged);
+    // Each kind of edit marks the document once; appearance changes do not.
+    QSignalSpy changes(&h.session(), &DocumentSession::docChangedChanged);
+    const auto markedAfter = [&](auto edit) {
+        h.session().JapSave(h.path(QStringLiteral("doc.qrnf"))); // unchanged again
+        changes.clear();
+        edit();
+        return h.session().DocChanged() && changes.size() == 1;
+    };
+    QVERIFY(markedAfter([&] { QTest::keyClicks(editor, QStringLiteral("a")); }));
+    QVERIFY(markedAfter([&] { editor->undo(); }));
+    QVERIFY(markedAfter([&] { h.doubleClickRow(QStringLiteral("ページ")); }));
+    QVERIFY(markedAfter([&] { h.form->mmnyDate_Click(); }));
+    QVERIFY(!markedAfter([&] {
+        QFont font = editor->font();
+        font.setPointSize(20);
+        font.setBold(true);
+        editor->setFont(font);
+        editor->setBackColor(0x00FF00);
+        editor->setForeColor(0x0000FF);
+    }));
 }
 
 void MainFormTest::doubleClickInsertsBracketedTagsOrBareColourWords()
@@ -141,7 +139,7 @@ void MainFormTest::doubleClickInsertsBracketedTagsOrBareColourWords()
 
     // A selection is replaced; a colour word goes in bare.
     h.selectCategory(QStringLiteral("色"));
-    QVERIFY(!h.form->WrapInBrackets);
+    QVERIFY(!h.form->palette().WrapInBrackets);
     QVERIFY(h.paletteRows().contains(QStringLiteral("白")));
     c.setPosition(0);
     c.setPosition(1, QTextCursor::KeepAnchor);
@@ -151,7 +149,7 @@ void MainFormTest::doubleClickInsertsBracketedTagsOrBareColourWords()
     QCOMPARE(editor->textCursor().position(), 1);
 
     h.selectCategory(QStringLiteral("テーブル"));
-    QVERIFY(h.form->WrapInBrackets);
+    QVERIFY(h.form->palette().WrapInBrackets);
     h.doubleClickRow(QStringLiteral("表"));
     QCOMPARE(h.text(), QStringLiteral("白＜表＞＜ページ＞b\r\ncd"));
 }
@@ -166,11 +164,11 @@ void MainFormTest::workFolderCategoryListsFilesAndInsertsNames()
     QVERIFY(QDir(h.dir.path()).mkdir(QStringLiteral("sub")));
     QVERIFY(QFile::exists(h.scratch()));
 
-    const bool wrapBefore = h.form->WrapInBrackets;
+    const bool wrapBefore = h.form->palette().WrapInBrackets;
     h.selectCategory(QStringLiteral("作業フォルダ"));
     QCOMPARE(h.paletteRows(), (QStringList{QStringLiteral("EditerFontDate.dat"), QStringLiteral("KirikoDate.dat"),
                                            QStringLiteral("a.qrnf"), QStringLiteral("b.html")}));
-    QCOMPARE(h.form->WrapInBrackets, wrapBefore);
+    QCOMPARE(h.form->palette().WrapInBrackets, wrapBefore);
 
     h.form->Naiyou->setCurrentRow(2);
     QCOMPARE(h.form->StaDescription->text(), QStringLiteral("a.qrnf"));
@@ -178,15 +176,20 @@ void MainFormTest::workFolderCategoryListsFilesAndInsertsNames()
     h.doubleClickRow(QStringLiteral("a.qrnf"));
     QCOMPARE(h.text(), QStringLiteral("a.qrnf"));
 
-    // A work folder that is gone keeps the last listing's folder.
+    // The listing follows the work folder when a save moves it.
     QTemporaryDir other;
     QVERIFY(writeBytes(other.filePath(QStringLiteral("only.txt")), "x"));
-    h.form->WorkFolder = other.path();
-    h.form->Koumoku_Click();
-    QCOMPARE(h.paletteRows(), QStringList{QStringLiteral("only.txt")});
-    h.form->WorkFolder = other.path() + QStringLiteral("/missing");
-    h.form->Koumoku_Click();
-    QCOMPARE(h.paletteRows(), QStringList{QStringLiteral("only.txt")});
+    QVERIFY(h.session().JapSave(other.filePath(QStringLiteral("doc.qrnf"))).ok);
+    QCOMPARE(h.paletteRows(), (QStringList{QStringLiteral("doc.qrnf"), QStringLiteral("only.txt")}));
+
+    // A work folder that is gone keeps the last listing's folder.
+    QListWidget categories, rows;
+    TagPalette palette(categories, rows, h.henkan.tagTable());
+    palette.fillCategories();
+    categories.setCurrentRow(0);
+    palette.refresh(other.path());
+    palette.refresh(other.filePath(QStringLiteral("missing")));
+    QCOMPARE(rows.count(), 2);
 }
 
 void MainFormTest::descriptionLineTakesTheLaterEntry()
@@ -205,6 +208,15 @@ void MainFormTest::descriptionLineTakesTheLaterEntry()
     h.form->Naiyou->setCurrentRow(0);
     QCOMPARE(h.form->StaDescription->text(), QStringLiteral("＜ページ＞ | HTMLを書きこむ | <html>"));
 
+    // Dictionary text is shown as it stands: "<h1>" is no heading that makes the bar grow.
+    table.AddTagEntry(u"大見出し", u"h1", 0, u"<h1>＜大見出し＞ | いちばん大きな見出し | <h1>");
+    h.form->Koumoku_Click();
+    h.form->Naiyou->setCurrentRow(int(h.paletteRows().indexOf(QStringLiteral("大見出し"))));
+    QLabel oneLine(h.form->StaDescription->text());
+    oneLine.setTextFormat(Qt::PlainText);
+    oneLine.setFont(h.form->StaDescription->font());
+    QCOMPARE(h.form->StaDescription->sizeHint().height(), oneLine.sizeHint().height());
+
     // Inserted once per double-click however many entries share the name.
     h.form->MainText->setText(QString());
     h.doubleClickRow(QStringLiteral("二重"));
@@ -222,7 +234,11 @@ void MainFormTest::paletteRefreshesOnlyWhenAsked()
     table.AddTagEntry(u"見出し", u"h1", 8, u"");
     table.AddTagEntry(u"命令", u"cmd", 9, u"");
     QVERIFY(h.paletteRows().isEmpty());
-    h.form->Koumoku_Click();
+    // A click on the category already selected refreshes it.
+    h.form->show();
+    QListWidgetItem *selected = h.form->Koumoku->currentItem();
+    QTest::mouseClick(h.form->Koumoku->viewport(), Qt::LeftButton, {}, h.form->Koumoku->visualItemRect(selected).center());
+    QCOMPARE(h.form->Koumoku->currentItem(), selected);
     QCOMPARE(h.paletteRows(), QStringList{QStringLiteral("見出し")});
 
     // A deleted entry's row stays until the next refresh and inserts nothing.
@@ -245,7 +261,6 @@ void MainFormTest::manualModeHoldsThePreviewUntilRefresh()
     QCOMPARE(h.brw().navigations.size(), navigations);
 
     h.form->MainText->setText(QStringLiteral("＜ページ＞😀"));
-    h.form->DocPath = QStringLiteral("/tmp/x.qrnf");
     QCOMPARE(readAllBytes(h.scratch()), before);
     QCOMPARE(h.brw().navigations.size(), navigations);
     QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [QRNドキュメント]"));
@@ -282,11 +297,13 @@ void MainFormTest::sourceWindowShowsASnapshotAndIsReused()
     h.form->MainText->setText(QStringLiteral("＜ページ＞"));
     QVERIFY(window->Text1->toPlainText().startsWith(QStringLiteral("<html>\n")));
 
-    h.form->DocPath = QStringLiteral("/w/a.qrnf");
+    // The title shows the file's name as plain text, markup and all.
+    const QString file = h.path(QStringLiteral("<i>a.qrnf"));
+    QVERIFY(h.session().JapSave(file).ok);
     h.form->mmnyHtmlHyozi->trigger();
     QCOMPARE(h.form->sourceWindow(), window.data());
     QCOMPARE(window->Text1->toPlainText(), QStringLiteral("<html>"));
-    QCOMPARE(window->windowTitle(), QStringLiteral("HTML - [/w/a.qrnf]"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("HTML - [") + file + QStringLiteral("]"));
 
     // Margins: a window too small for them keeps the box's last height; its width still follows.
     // 610 and 310 twips are 40.67 and 20.67 pixels at 96 dpi.
@@ -317,9 +334,9 @@ void MainFormTest::selectAllAndDateInsertion()
     h.form->mmnyAll->trigger();
     QCOMPARE(h.form->MainText->textCursor().selectedText(), QStringLiteral("ab") + QChar(QChar::ParagraphSeparator) + QStringLiteral("cd"));
 
-    h.form->DocChanged = false;
+    QVERIFY(h.session().JapSave(h.path(QStringLiteral("doc.qrnf"))).ok);
     h.form->mmnyDate->trigger();
-    QVERIFY(h.form->DocChanged);
+    QVERIFY(h.session().DocChanged());
     QVERIFY(!h.text().contains(QStringLiteral("ab")));
     QVERIFY(h.text().contains(QString::number(QDate::currentDate().year() % 100)));
 }
@@ -330,6 +347,10 @@ void MainFormTest::generalDateFormat()
     QCOMPARE(generalDateText(QDateTime(QDate(2003, 8, 9), QTime(14, 5, 9)), ja), QStringLiteral("2003/08/09 14:05:09"));
     QCOMPARE(generalDateText(QDateTime(QDate(2003, 8, 9), QTime(0, 0)), ja), QStringLiteral("2003/08/09"));
     QCOMPARE(generalDateText(QDateTime(QDate(2003, 8, 9), QTime(0, 0, 1)), ja), QStringLiteral("2003/08/09 0:00:01"));
+    // Midnight is judged to the second: the clock's milliseconds do not count.
+    QCOMPARE(generalDateText(QDateTime(QDate(2003, 8, 9), QTime(0, 0, 0, 500)), ja), QStringLiteral("2003/08/09"));
+    QCOMPARE(generalDateText(QDateTime(QDate(2003, 8, 9), QTime(0, 0, 0, 999)), ja), QStringLiteral("2003/08/09"));
+    QCOMPARE(generalDateText(QDateTime(QDate(2003, 8, 9), QTime(0, 1, 0, 0)), ja), QStringLiteral("2003/08/09 0:01:00"));
 }
 
 void MainFormTest::layoutPass_data()
@@ -349,6 +370,12 @@ void MainFormTest::layoutPass_data()
     // Lists would be negative: they keep their widths, the rest still follows the bar.
     QTest::newRow("vertical bar left of 120") << 8295.f << 8040.f << 60.f << 3960.f
                                               << QList<float>{1695, 1695, 5600, 8040, 180, 7915, 3840, 180, 4080, 7915, 2960, 180, 8115};
+    // A bar dragged past the window's edge: the panes beyond it start outside the window, and only
+    // the sizes that would be negative keep their values.
+    QTest::newRow("vertical bar left of the window") << 8295.f << 8040.f << -300.f << 3960.f
+                                                     << QList<float>{1695, 1695, 5600, 8040, -180, 8275, 3840, -180, 4080, 8275, 2960, -180, 8475};
+    QTest::newRow("horizontal bar above the window") << 8295.f << 8040.f << 1800.f << -500.f
+                                                     << QList<float>{1680, 1680, 5600, 8040, 1920, 6175, 3855, 1920, -380, 6175, 7420, 1920, 6375};
     // Minimised: heights and widths that come out negative keep their values.
     QTest::newRow("minimised") << 2400.f << 450.f << 1800.f << 3960.f
                                << QList<float>{1680, 1680, 5280, 450, 1920, 280, 3840, 1920, 4080, 280, 2655, 1920, 480};
@@ -387,12 +414,12 @@ void MainFormTest::splittersMoveOnlyWithTheLeftButton()
 {
     MainFormHarness h;
     QVERIFY(h.form->Form_Load());
-    const PaneRects start = h.form->panes();
+    const PaneRects start = h.form->layout().panes();
 
     h.form->LineHenkou2_MouseDown(1, 0, 60.5f, 10);
-    QCOMPARE(h.form->DragStart, std::int16_t(60));
+    QCOMPARE(h.form->layout().DragStart, std::int16_t(60));
     h.form->LineHenkou2_MouseMove(1, 0, 360.5f, 10);
-    PaneRects moved = h.form->panes();
+    PaneRects moved = h.form->layout().panes();
     QCOMPARE(moved.LineHenkou2.left, start.LineHenkou2.left + 300.5f);
     QCOMPARE(moved.Koumoku.width, start.Koumoku.width + 300.5f);
     QCOMPARE(moved.MainText.left + moved.MainText.width, start.MainText.left + start.MainText.width);
@@ -400,13 +427,13 @@ void MainFormTest::splittersMoveOnlyWithTheLeftButton()
     for (int buttons : {0, 2, 3, 4}) {
         h.form->LineHenkou2_MouseMove(buttons, 0, 900, 10);
         h.form->LineHenkou1_MouseMove(buttons, 0, 10, 900);
-        QCOMPARE(h.form->panes(), moved);
+        QCOMPARE(h.form->layout().panes(), moved);
     }
 
     h.form->LineHenkou1_MouseDown(2, 0, 10, 61.5f);
-    QCOMPARE(h.form->DragStart, std::int16_t(62)); // half to even
+    QCOMPARE(h.form->layout().DragStart, std::int16_t(62)); // half to even
     h.form->LineHenkou1_MouseMove(1, 0, 10, 561.5f);
-    const PaneRects down = h.form->panes();
+    const PaneRects down = h.form->layout().panes();
     QCOMPARE(down.MainText.height, moved.MainText.height + 499.5f);
     QCOMPARE(down.Brw.top + down.Brw.height, moved.Brw.top + moved.Brw.height);
 
@@ -416,7 +443,7 @@ void MainFormTest::splittersMoveOnlyWithTheLeftButton()
     QMouseEvent move(QEvent::MouseMove, QPointF(22, 5), h.form->LineHenkou2->mapToGlobal(QPointF(22, 5)),
                      Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(h.form->LineHenkou2, &move);
-    QCOMPARE(h.form->panes().LineHenkou2.left, down.LineHenkou2.left + 300.f);
+    QCOMPARE(h.form->layout().panes().LineHenkou2.left, down.LineHenkou2.left + 300.f);
 }
 
 void MainFormTest::getSagyouTakesTextBeforeTheLastSeparator()

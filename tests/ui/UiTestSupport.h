@@ -7,6 +7,7 @@
 #include <DialogService.h>
 #include <DictionaryFile.h>
 #include <MessageBoxes.h>
+#include <ModalWindows.h>
 #include <PreviewView.h>
 #include <ShiftJisCodec.h>
 #include <TagFileFormat.h>
@@ -17,6 +18,8 @@
 #include <QQueue>
 #include <QTemporaryDir>
 #include <QWidget>
+
+#include <functional>
 
 namespace qrn::test {
 
@@ -52,14 +55,18 @@ struct FakePreviews {
 
 class ScriptedMessageBoxes : public MessageBoxes {
 public:
-    enum Kind { Information, AskToSave, AskYesNo, Error };
+    enum Kind { Information, AskToSave, AskYesNo, Error, AskChoice };
     struct Call {
         Kind kind;
         QString text;
+        QStringList buttons = {};
+        int defaultButton = -1;
     };
 
     // Scripts the next box: its kind and, for questions, the answer (true: Yes).
-    void expect(Kind kind, bool answer = true) { m_script.enqueue({kind, answer}); }
+    void expect(Kind kind, bool answer = true) { m_script.enqueue({kind, answer, -1}); }
+    // Scripts the next question with answers of its own: the index chosen, -1 for closing it.
+    void expectChoice(int choice) { m_script.enqueue({AskChoice, false, choice}); }
 
     QList<Call> calls;
     QStringList unexpected;
@@ -69,11 +76,21 @@ public:
     bool askToSave(QWidget *, const QString &text) override { return take(AskToSave, text); }
     bool askYesNo(QWidget *, const QString &text) override { return take(AskYesNo, text); }
     void error(QWidget *, const QString &text) override { take(Error, text); }
+    int askChoice(QWidget *, const QString &text, const QStringList &buttons, int defaultButton) override
+    {
+        calls.append({AskChoice, text, buttons, defaultButton});
+        if (m_script.isEmpty() || m_script.head().kind != AskChoice) {
+            unexpected << text;
+            return -1;
+        }
+        return m_script.dequeue().choice;
+    }
 
 private:
     struct Answer {
         Kind kind;
         bool yes;
+        int choice;
     };
     bool take(Kind kind, const QString &text)
     {
@@ -148,6 +165,23 @@ private:
         return true;
     }
     QQueue<Answer> m_script;
+};
+
+// The program's own modal windows, not shown: each run is counted, and `userInTagEditor`
+// does what the user would do in the tag editor.
+class ScriptedWindows : public ModalWindows {
+public:
+    int tagEditorRuns = 0;
+    int aboutRuns = 0;
+    std::function<void(TagTable &)> userInTagEditor;
+
+    void runTagEditor(QWidget *, TagTable &table) override
+    {
+        ++tagEditorRuns;
+        if (userInTagEditor)
+            userInTagEditor(table);
+    }
+    void runAbout(QWidget *) override { ++aboutRuns; }
 };
 
 inline QByteArray readAllBytes(const QString &path)

@@ -3,6 +3,7 @@
 #include "TwipGeometry.h"
 
 #include <MessageBoxes.h>
+#include <Version.h>
 
 #include <QApplication>
 #include <QFrame>
@@ -61,7 +62,7 @@ void frmAbout::Form_Load()
 {
     const QString title = QApplication::applicationName();
     setWindowTitle(title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
-    lblVersion->setText(QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(QRN_VERSION_MAJOR).arg(QRN_VERSION_MINOR).arg(QRN_VERSION_REVISION));
+    lblVersion->setText(QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
     lblTitle->setText(title);
 }
 

@@ -2,6 +2,8 @@
 
 #include "ColorValue.h"
 
+#include <DialogService.h>
+
 #include <QApplication>
 #include <QTextDocument>
 
@@ -58,6 +60,60 @@ void EditorText::setForeColor(std::int32_t value)
 {
     m_foreColor = value;
     applyColors();
+}
+
+EditorAppearance EditorText::appearance() const
+{
+    const QFont f = font();
+    return {m_backColor, f.family(), f.pointSizeF(), f.bold(), f.italic(), m_foreColor};
+}
+
+void EditorText::applyAppearance(const SettingsFields &fields)
+{
+    QFont f = font();
+    if (fields.FaceName)
+        f.setFamily(*fields.FaceName);
+    if (fields.Size)
+        f.setPointSizeF(*fields.Size);
+    if (fields.Bold)
+        f.setBold(*fields.Bold);
+    if (fields.Italic)
+        f.setItalic(*fields.Italic);
+    setFont(f);
+    m_backColor = fields.BackColor.value_or(m_backColor);
+    m_foreColor = fields.ForeColor.value_or(m_foreColor);
+    applyColors();
+}
+
+void EditorText::askFont(DialogService &dialog, QWidget *parent)
+{
+    QFont f = font();
+    dialog.FontName = f.family();
+    dialog.FontSize = f.pointSizeF();
+    dialog.FontItalic = f.italic();
+    dialog.FontBold = f.bold();
+    dialog.Flags = 1;
+    if (!dialog.ShowFont(parent))
+        return;
+    f.setFamily(dialog.FontName);
+    f.setPointSizeF(dialog.FontSize);
+    f.setItalic(dialog.FontItalic);
+    f.setBold(dialog.FontBold);
+    setFont(f);
+}
+
+void EditorText::askBackColor(DialogService &dialog, QWidget *parent)
+{
+    dialog.Color = m_backColor;
+    if (dialog.ShowColor(parent))
+        setBackColor(dialog.Color);
+}
+
+void EditorText::askForeColor(DialogService &dialog, QWidget *parent)
+{
+    dialog.Color = m_foreColor;
+    if (dialog.ShowColor(parent))
+        setForeColor(dialog.Color);
 }
 
 void EditorText::applyColors()

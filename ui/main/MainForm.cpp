@@ -2,77 +2,70 @@
 
 #include "EditorText.h"
 #include "GeneralDate.h"
-#include "PaletteCategories.h"
 #include "SplitterBar.h"
+#include "TagPalette.h"
 
 #include <DialogService.h>
+#include <FileErrorText.h>
 #include <MessageBoxes.h>
+#include <ModalWindows.h>
 #include <PreviewView.h>
 #include <dialogs/Form1.h>
 #include <dialogs/Form2.h>
-#include <dialogs/NewTag.h>
-#include <dialogs/frmAbout.h>
+#include <document/DocumentSession.h>
 
-#include <DictionaryFile.h>
 #include <HenkanMod.h>
-#include <NewDocumentTemplate.h>
 #include <ProgramFiles.h>
-#include <SettingsFile.h>
 #include <TextCodec.h>
+#include <TextDetection.h>
 #include <TextFile.h>
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
 
-#include <algorithm>
 #include <cmath>
 
 namespace qrn {
 
 namespace {
 const QString AppTitle = QStringLiteral("QRN");
-const QString UntitledName = QStringLiteral("QRNドキュメント");
 const QString DataUnreadable = QStringLiteral("データを読み込めません。");
 const QString DescriptionPrompt = QStringLiteral("選択されている項目の説明を表示します");
-const QString OpenFilter = QStringLiteral("使用可能なページファイル|*.htm;*.html;*.qrnf|日本語タグファイル|*.qrnf|HTMLファイル|*.html;*.htm");
-const QString SaveFilter = QStringLiteral("日本語タグファイル|*.qrnf");
-const QString HtmlFilter = QStringLiteral("HTMLファイル|*.html;*.htm");
 
-// A pointer coordinate as the drag origin: rounded half to even, held in 16 bits.
-std::int16_t dragOrigin(float value)
-{
-    const float r = std::nearbyint(value);
-    return static_cast<std::int16_t>(std::clamp(r, -32768.0f, 32767.0f));
-}
-
-QString characterText(char32_t c)
-{
-    return QString::fromUcs4(&c, 1);
-}
 } // namespace
 
 MainForm::MainForm(HenkanMod &henkan, QString programFolder, MessageBoxes &messages,
-                   std::unique_ptr<DialogService> dialog, BrowserFactory createBrowser, QWidget *parent)
+                   std::unique_ptr<DialogService> dialog, ModalWindows &windows, BrowserFactory createBrowser,
+                   QWidget *parent)
     : QMainWindow(parent), CoDi(std::move(dialog)), m_henkan(henkan), m_programFolder(std::move(programFolder)),
-      m_createBrowser(createBrowser), m_messages(messages),
+      m_createBrowser(createBrowser), m_messages(messages), m_windows(windows),
       m_dictionaryFile(joinPath(m_programFolder, DictionaryFileName)),
       m_settingsFile(joinPath(m_programFolder, SettingsFileName)), m_clock(new QTimer(this))
 {
     setWindowTitle(AppTitle);
     buildMenus();
     buildPanes(createBrowser);
+    m_palette = std::make_unique<TagPalette>(*Koumoku, *Naiyou, m_henkan.tagTable());
+    m_session = new DocumentSession(m_henkan, m_programFolder, *MainText, m_messages, *CoDi, this);
+    m_session->setDialogParent(this);
+    // Every command that moves the work folder refreshes the palette, whose first category lists it.
+    connect(m_session, &DocumentSession::workFolderChanged, this, &MainForm::Koumoku_Click);
+    const auto showEncoding = [this] { StaEncoding->setText(encodingLabel(m_session->format())); };
+    connect(m_session, &DocumentSession::formatChanged, this, showEncoding);
+    showEncoding();
 
     // The status bar keeps its date and time current by itself.
     connect(m_clock, &QTimer::timeout, this, &MainForm::updateClock);
     m_clock->start(1000);
     updateClock();
 
-    resize(twipsToPixelsX(8055), twipsToPixelsY(7080) + menuBar()->sizeHint().height());
+    // The window's first size in twips, the menu bar added.
+    resize(static_cast<int>(std::lround(8055 * logicalDpiX() / 1440.0)),
+           static_cast<int>(std::lround(7080 * logicalDpiY() / 1440.0)) + menuBar()->sizeHint().height());
     Form_Resize(); // a hidden window gets no resize event until it is shown
 }
 
@@ -150,18 +143,23 @@ void MainForm::buildPanes(const BrowserFactory &createBrowser)
     connect(LineHenkou2, &SplitterBar::mouseDown, this, &MainForm::LineHenkou2_MouseDown);
     connect(LineHenkou2, &SplitterBar::mouseMove, this, &MainForm::LineHenkou2_MouseMove);
     connect(Koumoku, &QListWidget::currentRowChanged, this, [this] { Koumoku_Click(); });
+    // A click on the category already selected refreshes too: entries just added show.
+    connect(Koumoku, &QListWidget::itemClicked, this, [this] { Koumoku_Click(); });
     connect(Naiyou, &QListWidget::currentRowChanged, this, [this] { Naiyou_Click(); });
     connect(Naiyou, &QListWidget::itemDoubleClicked, this, [this] { Naiyou_DblClick(); });
     connect(MainText, &QPlainTextEdit::textChanged, this, &MainForm::MainText_Change);
     connect(Brw, &PreviewView::loadFinished, this, &MainForm::Brw_DownloadComplete);
 
     StaDescription = new QLabel(DescriptionPrompt);
+    StaDescription->setTextFormat(Qt::PlainText); // dictionary text such as "<h1>" shows as it is
     StaDescription->setToolTip(DescriptionPrompt);
     StaDate = new QLabel;
     StaTime = new QLabel;
     statusBar()->addWidget(StaDescription, 1);
     statusBar()->addPermanentWidget(StaDate);
     statusBar()->addPermanentWidget(StaTime);
+    StaEncoding = new QLabel;
+    statusBar()->addPermanentWidget(StaEncoding);
     statusBar()->setSizeGripEnabled(true);
 
     Form_Resize();
@@ -181,31 +179,20 @@ bool MainForm::Form_Load()
                                                        "これらのレコードは辞書ファイルにそのまま残ります。")
                                             .arg(m_dictionaryFile.notLoadedCount())
                                             .arg(TagTable::MaxTagCount + 1));
-    DocChanged = false;
-    NewDate();
+    m_session->NewDate();
     if (!FontFileGet()) {
         // The program ends here: leave no scratch file behind.
-        removeScratchFile();
+        removeFileIfPresent(scratchFilePath(m_session->WorkFolder()));
         return false;
     }
-    for (const PaletteCategory &c : PaletteCategories)
-        Koumoku->addItem(QString::fromUtf16(c.text));
+    m_palette->fillCategories();
     Koumoku->setCurrentRow(1);
     return true;
 }
 
-void MainForm::NewDate()
-{
-    WorkFolder = m_programFolder;
-    MainText->setText(fromU16(NewDocumentTemplate()));
-    Koumoku_Click();
-    DocPath.clear();
-    DocChanged = false;
-}
-
 void MainForm::MainText_Change()
 {
-    DocChanged = true;
+    m_session->markChanged();
     if (!mmnyHand->isChecked())
         mmnyKousin_Click();
 }
@@ -235,98 +222,28 @@ void MainForm::updateClock()
     StaTime->setText(longTimeText(now.time(), QLocale::system()));
 }
 
-QString MainForm::documentName() const
-{
-    return DocPath.isEmpty() ? UntitledName : DocPath;
-}
-
-void MainForm::removeScratchFile()
-{
-    removeFileIfPresent(scratchFilePath(WorkFolder));
-}
-
-// The work folder follows a file the document was written to or read from: the old folder's
-// scratch file goes, and the palette lists the new folder.
-void MainForm::moveWorkFolderTo(const QString &file)
-{
-    removeScratchFile();
-    WorkFolder = GetSagyou(file);
-    Koumoku_Click();
-}
-
 // --- Palette ------------------------------------------------------------------------------------
 
 void MainForm::Koumoku_Click()
 {
-    Naiyou->clear();
-    // The listing follows the work folder; a folder that is gone keeps the last one listed.
-    if (!WorkFolder.isEmpty() && QDir(WorkFolder).exists())
-        m_file1Folder = WorkFolder;
-
-    const QListWidgetItem *selected = Koumoku->currentItem();
-    if (!selected)
-        return;
-    const QString text = selected->text();
-    if (text == WorkFolderCategory) {
-        if (m_file1Folder.isEmpty())
-            return;
-        const QStringList files = QDir(m_file1Folder).entryList(QDir::Files, QDir::Name);
-        for (const QString &name : files)
-            if (name != ScratchFileName)
-                Naiyou->addItem(name);
-        return;
-    }
-    const PaletteCategory *category = findPaletteCategory(text);
-    if (!category)
-        return;
-    const int count = m_henkan.tagTable().TagCount();
-    Naiyou->setUpdatesEnabled(false);
-    for (int i = 0; i <= count; ++i)
-        GetKoumoku(*category->categoryNumber, static_cast<std::int16_t>(i));
-    Naiyou->setUpdatesEnabled(true);
-    WrapInBrackets = category->wrapInBrackets;
+    m_palette->refresh(m_session->WorkFolder());
 }
 
 void MainForm::GetKoumoku(std::int16_t category, std::int16_t index)
 {
-    const TagEntry &entry = m_henkan.tagTable()[index];
-    if (entry.Category == category)
-        Naiyou->addItem(fromU16(entry.JapaneseName));
+    m_palette->GetKoumoku(category, index);
 }
 
 void MainForm::Naiyou_Click()
 {
-    const QListWidgetItem *row = Naiyou->currentItem();
-    if (!row || !Koumoku->currentItem())
-        return;
-    if (Koumoku->currentItem()->text() == WorkFolderCategory) {
-        StaDescription->setText(row->text());
-        return;
-    }
-    // Every entry with the name is visited, so the one with the highest index decides.
-    const TagTable &table = m_henkan.tagTable();
-    const std::u16string_view name = toU16View(row->text());
-    for (int i = table.TagCount(); i >= 0; --i) {
-        if (table[i].JapaneseName == name) {
-            StaDescription->setText(fromU16(table[i].Description));
-            return;
-        }
-    }
+    if (const auto description = m_palette->descriptionOfSelectedRow())
+        StaDescription->setText(*description);
 }
 
 void MainForm::Naiyou_DblClick()
 {
-    const QListWidgetItem *row = Naiyou->currentItem();
-    if (!row || !Koumoku->currentItem())
-        return;
-    const QString t = row->text();
-    if (Koumoku->currentItem()->text() == WorkFolderCategory) {
-        insertAtCaret(t);
-        return;
-    }
-    if (m_henkan.tagTable().findJapaneseName(toU16View(t)) < 0)
-        return; // a row whose entry was deleted inserts nothing
-    insertAtCaret(WrapInBrackets ? QStringLiteral("＜") + t + QStringLiteral("＞") : t);
+    if (const auto text = m_palette->insertionForSelectedRow())
+        insertAtCaret(*text);
 }
 
 QString MainForm::GetSagyou(const QString &path) const
@@ -338,10 +255,11 @@ QString MainForm::GetSagyou(const QString &path) const
 
 void MainForm::mmnyKousin_Click()
 {
-    const QString path = scratchFilePath(WorkFolder);
+    const QString path = scratchFilePath(m_session->WorkFolder());
     ToHtml(toU16View(MainText->text()), m_henkan.tagTable(), m_refreshHtml);
-    encodeTextFileInto(QStringView(m_refreshHtml.data(), qsizetype(m_refreshHtml.size())), TextEncoding::ShiftJis,
-                       Unmappable::CharacterReference, m_refreshBytes);
+    const QStringView html(m_refreshHtml.data(), qsizetype(m_refreshHtml.size()));
+    // The scratch file holds what the export would: the page's bytes in the encoding it declares.
+    encodeTextFileInto(html, pageFormat(html), Unmappable::CharacterReference, m_refreshBytes);
     // A scratch file that cannot be written is passed over: the pane shows what is there.
     writeScratchFileAtomically(path, m_refreshBytes.bytes);
     Brw->navigate(path);
@@ -369,7 +287,7 @@ void MainForm::mmnyNext_Click()
 
 void MainForm::Brw_DownloadComplete()
 {
-    setWindowTitle(AppTitle + QStringLiteral(" - [") + documentName() + QStringLiteral("]"));
+    setWindowTitle(AppTitle + QStringLiteral(" - [") + m_session->documentName() + QStringLiteral("]"));
 }
 
 void MainForm::mmnyHtmlHyozi_Click()
@@ -378,65 +296,41 @@ void MainForm::mmnyHtmlHyozi_Click()
         m_form1 = new Form1;
     const std::u16string html = m_henkan.ToHtml(toU16View(MainText->text()));
     m_form1->Text1->setPlainText(fromU16(html));
-    m_form1->setWindowTitle(QStringLiteral("HTML - [") + documentName() + QStringLiteral("]"));
+    m_form1->setWindowTitle(QStringLiteral("HTML - [") + m_session->documentName() + QStringLiteral("]"));
     m_form1->show();
     m_form1->raise();
 }
 
 // --- Layout and splitters -----------------------------------------------------------------------
 
-int MainForm::twipsToPixelsX(float twips) const
-{
-    return static_cast<int>(std::lround(twips * logicalDpiX() / 1440.0));
-}
-
-int MainForm::twipsToPixelsY(float twips) const
-{
-    return static_cast<int>(std::lround(twips * logicalDpiY() / 1440.0));
-}
-
 void MainForm::Form_Resize()
 {
-    const QSize outer = frameGeometry().size();
-    const float W = static_cast<float>(outer.width() * 1440.0 / logicalDpiX());
-    const float H = static_cast<float>(outer.height() * 1440.0 / logicalDpiY());
-    LayoutPass(m_panes, W, H);
-
-    const auto place = [this](QWidget *w, const TwipRect &r) {
-        w->setGeometry(twipsToPixelsX(r.left), twipsToPixelsY(r.top), twipsToPixelsX(r.width),
-                       twipsToPixelsY(r.height));
-    };
-    place(Koumoku, m_panes.Koumoku);
-    place(Naiyou, m_panes.Naiyou);
-    place(LineHenkou2, m_panes.LineHenkou2);
-    place(MainText, m_panes.MainText);
-    place(LineHenkou1, m_panes.LineHenkou1);
-    place(Brw->widget(), m_panes.Brw);
+    m_layout.apply(*this, {Koumoku, Naiyou, LineHenkou2, MainText, LineHenkou1, Brw->widget()});
 }
 
 void MainForm::LineHenkou1_MouseDown(int, int, float, float y)
 {
-    DragStart = dragOrigin(y);
+    m_layout.startDrag(y);
 }
 
 void MainForm::LineHenkou1_MouseMove(int button, int, float, float y)
 {
     if (button != 1)
         return;
-    m_panes.LineHenkou1.top = m_panes.LineHenkou1.top - DragStart + y;
+    m_layout.dragHorizontalBar(y);
     Form_Resize();
 }
 
 void MainForm::LineHenkou2_MouseDown(int, int, float x, float)
 {
-    DragStart = dragOrigin(x);
+    m_layout.startDrag(x);
 }
 
 void MainForm::LineHenkou2_MouseMove(int button, int, float x, float)
 {
     if (button != 1)
         return;
-    m_panes.LineHenkou2.left = m_panes.LineHenkou2.left - DragStart + x;
+    m_layout.dragVerticalBar(x);
     Form_Resize();
 }
 
@@ -446,87 +340,36 @@ void MainForm::resizeEvent(QResizeEvent *event)
     Form_Resize();
 }
 
-// --- Documents and exit -------------------------------------------------------------------------
-
-bool MainForm::msgHozon()
-{
-    if (!DocChanged)
-        return false;
-    return m_messages.askToSave(this, QStringLiteral("ファイル\"") + documentName()
-                                          + QStringLiteral("\"は変更されています、変更を保存しますか？"));
-}
-
-SaveOutcome MainForm::JapSave(const QString &file)
-{
-    const EncodeResult encoded = encodeTextFile(MainText->text(), TextEncoding::ShiftJis, Unmappable::QuestionMark);
-    if (encoded.unmappableCount > 0
-        && !m_messages.askYesNo(this, QStringLiteral("この文書には Shift_JIS で保存できない文字が %1 個あります（最初の文字：「%2」）。\n"
-                                                     "これらの文字を「?」に置き換えて保存しますか？")
-                                          .arg(encoded.unmappableCount)
-                                          .arg(characterText(encoded.firstUnmappable))))
-        return SaveOutcome::Declined;
-
-    const FileResult written = writeFileAtomically(file, encoded.bytes);
-    if (!written.ok) {
-        m_messages.error(this, QStringLiteral("ファイル\"%1\"を保存できませんでした。\n%2").arg(file, written.error));
-        return SaveOutcome::Failed;
-    }
-    moveWorkFolderTo(file);
-    DocPath = file;
-    DocChanged = false;
-    return SaveOutcome::Saved;
-}
-
-SaveOutcome MainForm::mnySave_Click()
-{
-    if (!DocPath.isEmpty())
-        return JapSave(DocPath);
-    CoDi->Filter = SaveFilter;
-    if (!CoDi->ShowSave(this))
-        return SaveOutcome::Cancelled;
-    // DocPath follows only a save that succeeded.
-    return JapSave(CoDi->FileName);
-}
-
-SaveOutcome MainForm::mmnyName_Click()
-{
-    CoDi->Filter = SaveFilter;
-    if (!CoDi->ShowSave(this))
-        return SaveOutcome::Cancelled;
-    return JapSave(CoDi->FileName);
-}
+// --- Documents, export and import, exit ---------------------------------------------------------
 
 void MainForm::mmnyNew_Click()
 {
-    if (msgHozon()) {
-        const SaveOutcome saved = mnySave_Click();
-        // The text the user wanted saved is not thrown away when it could not be saved.
-        if (saved == SaveOutcome::Failed || saved == SaveOutcome::Declined)
-            return;
-    }
-    NewDate();
+    m_session->newDocument();
 }
 
 void MainForm::mmnyOpen_Click()
 {
-    if (msgHozon()) {
-        const SaveOutcome saved = mnySave_Click();
-        if (saved == SaveOutcome::Failed || saved == SaveOutcome::Declined)
-            return;
-    }
-    CoDi->Filter = OpenFilter;
-    if (!CoDi->ShowOpen(this))
-        return;
-    const QString file = CoDi->FileName;
-    const ReadTextResult read = readDocumentFile(file);
-    if (!read.ok) {
-        m_messages.error(this, QStringLiteral("ファイル\"%1\"を開けませんでした。\n%2").arg(file, read.error));
-        return;
-    }
-    moveWorkFolderTo(file);
-    MainText->setText(read.text);
-    DocPath = file;
-    DocChanged = false;
+    m_session->open();
+}
+
+void MainForm::mnySave_Click()
+{
+    m_session->save();
+}
+
+void MainForm::mmnyName_Click()
+{
+    m_session->saveAs();
+}
+
+void MainForm::mmnyHTMLSave_Click()
+{
+    m_session->exportHtml();
+}
+
+void MainForm::mmnyHtmlHenkan_Click()
+{
+    m_session->importHtml();
 }
 
 void MainForm::mmnyExit_Click()
@@ -538,21 +381,17 @@ void MainForm::mmnyExit_Click()
 
 bool MainForm::Form_QueryUnload()
 {
-    removeScratchFile();
-    if (msgHozon()) {
-        const SaveOutcome saved = mnySave_Click();
-        if (saved == SaveOutcome::Failed || saved == SaveOutcome::Declined)
-            return false;
-    }
+    if (!m_session->settleForExit())
+        return false;
     QStringList failures;
     const FileResult dictionary = m_dictionaryFile.save(m_henkan.tagTable());
     if (!dictionary.ok)
-        failures << dictionary.error;
-    const FileResult settings = m_settingsFile.save(currentAppearance(), m_appearanceAtStart);
+        failures << saveFailureText(m_dictionaryFile.path(), dictionary);
+    const FileResult settings = m_settingsFile.save(MainText->appearance(), m_appearanceAtStart);
     if (!settings.ok)
-        failures << settings.error;
+        failures << saveFailureText(joinPath(m_programFolder, SettingsFileName), settings);
     if (!failures.isEmpty())
-        m_messages.error(this, QStringLiteral("辞書または設定を保存できませんでした。\n") + failures.join(QLatin1Char('\n')));
+        m_messages.error(this, failures.join(QStringLiteral("\n\n")));
     return true;
 }
 
@@ -566,51 +405,6 @@ void MainForm::closeEvent(QCloseEvent *event)
     }
 }
 
-// --- HTML export and import ---------------------------------------------------------------------
-
-void MainForm::mmnyHTMLSave_Click()
-{
-    CoDi->Filter = HtmlFilter;
-    CoDi->FileName = joinPath(WorkFolder, QStringLiteral("*.html"));
-    if (!CoDi->ShowSave(this)) {
-        CoDi->FileName = WorkFolder;
-        return;
-    }
-    HtmlSave(CoDi->FileName);
-}
-
-bool MainForm::HtmlSave(const QString &file)
-{
-    const std::u16string html = m_henkan.ToHtml(toU16View(MainText->text()));
-    // Characters Shift_JIS cannot hold become character references: the page loses nothing.
-    const FileResult written = writeTextFile(file, QStringView(html.data(), qsizetype(html.size())),
-                                             TextEncoding::ShiftJis, Unmappable::CharacterReference);
-    if (!written.ok) {
-        m_messages.error(this, QStringLiteral("ファイル\"%1\"を保存できませんでした。\n%2").arg(file, written.error));
-        return false;
-    }
-    moveWorkFolderTo(file);
-    DocPath = file;
-    DocChanged = false;
-    return true;
-}
-
-void MainForm::mmnyHtmlHenkan_Click()
-{
-    CoDi->Filter = HtmlFilter;
-    if (!CoDi->ShowOpen(this))
-        return;
-    const QString file = CoDi->FileName;
-    const ReadTextResult read = readDocumentFile(file);
-    if (!read.ok) {
-        m_messages.error(this, QStringLiteral("ファイル\"%1\"を開けませんでした。\n%2").arg(file, read.error));
-        return;
-    }
-    moveWorkFolderTo(file);
-    MainText->setText(fromU16(m_henkan.ToJapaneseTags(toU16View(read.text))));
-    DocPath.clear();
-}
-
 // --- Appearance ---------------------------------------------------------------------------------
 
 bool MainForm::FontFileGet()
@@ -620,64 +414,24 @@ bool MainForm::FontFileGet()
         m_messages.information(nullptr, DataUnreadable);
         return false;
     }
-    const SettingsFields &f = read.fields;
-    if (f.BackColor)
-        MainText->setBackColor(*f.BackColor);
-    QFont font = MainText->font();
-    if (f.FaceName)
-        font.setFamily(*f.FaceName);
-    if (f.Size)
-        font.setPointSizeF(*f.Size);
-    if (f.Bold)
-        font.setBold(*f.Bold);
-    if (f.Italic)
-        font.setItalic(*f.Italic);
-    MainText->setFont(font);
-    if (f.ForeColor)
-        MainText->setForeColor(*f.ForeColor);
-    m_appearanceAtStart = currentAppearance();
+    MainText->applyAppearance(read.fields);
+    m_appearanceAtStart = MainText->appearance();
     return true;
-}
-
-EditorAppearance MainForm::currentAppearance() const
-{
-    const QFont font = MainText->font();
-    return {MainText->backColor(), font.family(), font.pointSizeF(), font.bold(), font.italic(),
-            MainText->foreColor()};
 }
 
 void MainForm::mmnyFont_Click()
 {
-    const QFont current = MainText->font();
-    CoDi->FontName = current.family();
-    CoDi->FontSize = current.pointSizeF();
-    CoDi->FontItalic = current.italic();
-    CoDi->FontBold = current.bold();
-    CoDi->Flags = 1;
-    if (!CoDi->ShowFont(this))
-        return;
-    QFont font = current;
-    font.setFamily(CoDi->FontName);
-    font.setPointSizeF(CoDi->FontSize);
-    font.setItalic(CoDi->FontItalic);
-    font.setBold(CoDi->FontBold);
-    MainText->setFont(font);
+    MainText->askFont(*CoDi, this);
 }
 
 void MainForm::mmnyEditerColor_Click()
 {
-    CoDi->Color = MainText->backColor();
-    if (!CoDi->ShowColor(this))
-        return;
-    MainText->setBackColor(CoDi->Color);
+    MainText->askBackColor(*CoDi, this);
 }
 
 void MainForm::mmnyFontColor_Click()
 {
-    CoDi->Color = MainText->foreColor();
-    if (!CoDi->ShowColor(this))
-        return;
-    MainText->setForeColor(CoDi->Color);
+    MainText->askForeColor(*CoDi, this);
 }
 
 // --- User-defined tags, help, About -------------------------------------------------------------
@@ -685,8 +439,7 @@ void MainForm::mmnyFontColor_Click()
 void MainForm::mmnyNewTag_Click()
 {
     // The palette is not refreshed afterwards: new rows show at its next refresh.
-    NewTag editor(m_henkan.tagTable(), m_messages);
-    editor.exec();
+    m_windows.runTagEditor(this, m_henkan.tagTable());
 }
 
 void MainForm::mmnyHelp_Click()
@@ -700,8 +453,17 @@ void MainForm::mmnyHelp_Click()
 
 void MainForm::mmnyAbout_Click()
 {
-    frmAbout about(m_messages, this);
-    about.exec();
+    m_windows.runAbout(this);
+}
+
+Form1 *MainForm::sourceWindow() const
+{
+    return m_form1;
+}
+
+Form2 *MainForm::helpWindow() const
+{
+    return m_form2;
 }
 
 } // namespace qrn

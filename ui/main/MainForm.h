@@ -1,65 +1,51 @@
 #pragma once
 
-#include "MainLayout.h"
+#include "PaneLayout.h"
 
-#include <PreviewView.h>
 #include <DictionaryFile.h>
+#include <PreviewView.h>
 #include <SettingsFile.h>
 #include <TextEncoding.h>
 
 #include <QMainWindow>
 #include <QPointer>
 
-#include <dialogs/Form1.h>
-#include <dialogs/Form2.h>
-
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
 class QAction;
 class QLabel;
 class QListWidget;
-class QMenu;
 class QTimer;
 
 namespace qrn {
 
 class DialogService;
+class DocumentSession;
 class EditorText;
+class Form1;
+class Form2;
 class HenkanMod;
 class MessageBoxes;
-class PreviewView;
+class ModalWindows;
 class SplitterBar;
+class TagPalette;
 
-// What a save command came to.
-enum class SaveOutcome {
-    Saved,
-    Cancelled, // the file dialog was cancelled: nothing written, nothing changed
-    Declined,  // the user would not have characters replaced: nothing written, nothing changed
-    Failed,    // the file could not be written: the user was told, nothing changed
-};
-
-// The main window: the document in the editor, its state, the palette, the preview pane, the
-// menus, and the exit sequence that writes the dictionary and the settings back.
+// The main window: it builds the panes and menus, and wires each command to the document
+// session, the palette or the preview. The document's life is the session's.
 class MainForm : public QMainWindow {
     Q_OBJECT
 public:
     MainForm(HenkanMod &henkan, QString programFolder, MessageBoxes &messages, std::unique_ptr<DialogService> dialog,
-             BrowserFactory createBrowser, QWidget *parent = nullptr);
+             ModalWindows &windows, BrowserFactory createBrowser, QWidget *parent = nullptr);
     ~MainForm() override;
 
     // Start-up. False when a data file could not be read: the message has been shown and the
     // program is to end without showing the window.
     bool Form_Load();
 
-    // Document state.
-    QString WorkFolder;
-    QString DocPath;
-    bool DocChanged = false;
-    bool WrapInBrackets = false;
-    std::int16_t DragStart = 0;
+    DocumentSession &session() const { return *m_session; }
 
     // Controls.
     EditorText *MainText;
@@ -71,6 +57,7 @@ public:
     QLabel *StaDescription;
     QLabel *StaDate;
     QLabel *StaTime;
+    QLabel *StaEncoding; // the document's encoding, at the right of the status bar
     std::unique_ptr<DialogService> CoDi;
 
     QAction *mmnyNew, *mmnyOpen, *mnySave, *mmnyName, *mmnyHTMLSave, *mmnyHtmlHenkan, *mmnyExit;
@@ -80,12 +67,12 @@ public:
     QAction *mmnyHelp, *mmnyAbout;
 
     const QString &programFolder() const { return m_programFolder; }
-    const PaneRects &panes() const { return m_panes; }
-    Form1 *sourceWindow() const { return m_form1; }
-    Form2 *helpWindow() const { return m_form2; }
+    const PaneLayout &layout() const { return m_layout; }
+    const TagPalette &palette() const { return *m_palette; }
+    Form1 *sourceWindow() const;
+    Form2 *helpWindow() const;
 
-    // Start-up and editing.
-    void NewDate();
+    // Editing.
     void MainText_Change();
     void mmnyAll_Click();
     void mmnyDate_Click();
@@ -113,26 +100,20 @@ public:
     void LineHenkou2_MouseDown(int button, int shift, float x, float y);
     void LineHenkou2_MouseMove(int button, int shift, float x, float y);
 
-    // Documents and exit.
-    bool msgHozon();
-    SaveOutcome JapSave(const QString &file);
-    SaveOutcome mnySave_Click();
-    SaveOutcome mmnyName_Click();
+    // Documents, export and import, exit: calls into the session.
     void mmnyNew_Click();
     void mmnyOpen_Click();
+    void mnySave_Click();
+    void mmnyName_Click();
+    void mmnyHTMLSave_Click();
+    void mmnyHtmlHenkan_Click();
     void mmnyExit_Click();
     // The exit sequence. False only when the user asked to save and the save did not happen for
     // a reason other than a cancelled dialog: the window then stays open.
     bool Form_QueryUnload();
 
-    // HTML export and import.
-    void mmnyHTMLSave_Click();
-    bool HtmlSave(const QString &file);
-    void mmnyHtmlHenkan_Click();
-
     // Appearance.
     bool FontFileGet();
-    EditorAppearance currentAppearance() const;
     void mmnyFont_Click();
     void mmnyEditerColor_Click();
     void mmnyFontColor_Click();
@@ -150,21 +131,18 @@ private:
     void buildMenus();
     void buildPanes(const BrowserFactory &createBrowser);
     void updateClock();
-    void removeScratchFile();
-    void moveWorkFolderTo(const QString &file);
-    QString documentName() const;
-    int twipsToPixelsX(float twips) const;
-    int twipsToPixelsY(float twips) const;
 
     HenkanMod &m_henkan;
     QString m_programFolder;
     BrowserFactory m_createBrowser;
     MessageBoxes &m_messages;
+    ModalWindows &m_windows;
+    std::unique_ptr<TagPalette> m_palette;
+    DocumentSession *m_session = nullptr;
     DictionaryFile m_dictionaryFile;
     SettingsFile m_settingsFile;
     EditorAppearance m_appearanceAtStart;
-    PaneRects m_panes;
-    QString m_file1Folder; // the folder the work-folder listing last showed
+    PaneLayout m_layout;
     // Buffers the preview refresh reuses on every keystroke instead of allocating anew.
     std::u16string m_refreshHtml;
     EncodeResult m_refreshBytes;

@@ -28,15 +28,4 @@ inline const std::array<PaletteCategory, 9> PaletteCategories{{
     {u"ユーザー定義", 8, true},
 }};
 
-inline const QString WorkFolderCategory = QStringLiteral("作業フォルダ");
-
-// The category whose text equals the given one exactly, or nullptr.
-inline const PaletteCategory *findPaletteCategory(const QString &text)
-{
-    for (const PaletteCategory &c : PaletteCategories)
-        if (text == QString::fromUtf16(c.text))
-            return &c;
-    return nullptr;
-}
-
 } // namespace qrn

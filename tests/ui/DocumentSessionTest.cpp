@@ -1,0 +1,584 @@
+// The document's life without a window or a browser: every outcome of new, open, save, save as,
+// export, import and the exit's question, with scripted answers.
+
+#include "UiTestSupport.h"
+
+#include "../support/FileSizeLimit.h"
+
+#include <HenkanMod.h>
+#include <NewDocumentTemplate.h>
+#include <document/DocumentSession.h>
+#include <document/DocumentText.h>
+
+#include <QSignalSpy>
+
+#include <optional>
+#include <QtTest>
+
+using namespace qrn;
+using namespace qrn::test;
+
+namespace {
+using Box = ScriptedMessageBoxes;
+using Dlg = ScriptedDialogs;
+
+const QString SaveFilter = QStringLiteral("日本語タグファイル|*.qrnf");
+const QString OpenFilter = QStringLiteral("使用可能なページファイル|*.htm;*.html;*.qrnf|日本語タグファイル|*.qrnf|HTMLファイル|*.html;*.htm");
+const QString HtmlFilter = QStringLiteral("HTMLファイル|*.html;*.htm");
+const QString Prompt = QStringLiteral("ファイル\"%1\"は変更されています、変更を保存しますか？");
+const QString Template = fromU16(NewDocumentTemplate());
+
+// The editor as the session sees it: setting the text runs the change handling, as typing does.
+class FakeText : public DocumentText {
+public:
+    std::function<void()> changed;
+    QString value;
+    QString text() const override { return value; }
+    void setText(const QString &text) override
+    {
+        value = text;
+        changed();
+    }
+};
+
+// A session on fakes, with a program folder holding the delivered dictionary, started as the
+// window starts it: a new document from the template.
+struct SessionHarness {
+    QTemporaryDir dir;
+    HenkanMod henkan;
+    FakeText text;
+    ScriptedMessageBoxes boxes;
+    ScriptedDialogs dialogs;
+    DocumentSession session{henkan, dir.path(), text, boxes, dialogs};
+
+    SessionHarness()
+    {
+        makeProgramFolder(dir.path());
+        DictionaryFile(path(QStringLiteral("KirikoDate.dat"))).load(henkan.tagTable());
+        text.changed = [this] {
+            session.markChanged();
+            // The window's preview writes the scratch file into the work folder at every change.
+            writeBytes(scratch(session.WorkFolder()), "scratch");
+        };
+        session.NewDate();
+    }
+    ~SessionHarness()
+    {
+        if (!boxes.unexpected.isEmpty() || dialogs.unexpected > 0)
+            QTest::qFail("a message box or dialog was shown that the test did not script", __FILE__, __LINE__);
+    }
+
+    void edit(const QString &t) { text.setText(t); }
+    QString path(const QString &name) const { return dir.filePath(name); }
+    static QString scratch(const QString &folder) { return folder + QStringLiteral("/Kiriko_WaitFile.htm"); }
+    void verifyScriptsUsed() const
+    {
+        QVERIFY2(boxes.unexpected.isEmpty(), qPrintable(boxes.unexpected.join(QLatin1Char('|'))));
+        QVERIFY(boxes.allAnswered());
+        QCOMPARE(dialogs.unexpected, 0);
+        QVERIFY(dialogs.allAnswered());
+    }
+};
+
+// The state a command left: work folder, file, changed flag.
+void verifyState(const SessionHarness &h, const QString &workFolder, const QString &docPath, bool changed)
+{
+    QCOMPARE(h.session.WorkFolder(), workFolder);
+    QCOMPARE(h.session.DocPath(), docPath);
+    QCOMPARE(h.session.DocChanged(), changed);
+}
+} // namespace
+
+class DocumentSessionTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void newDocumentIsTheUnchangedTemplateInTheProgramFolder();
+    void promptOnlyForAChangedDocumentNamingItsFile();
+
+    void saveUntitledAsksForANameAndFollowsTheFile();
+    void saveOfANameWithoutExtensionAddsIt();
+    void saveThatFailsOrIsCancelledChangesNothing();
+    void saveFailuresNameTheirCause_data();
+    void saveFailuresNameTheirCause();
+    void charactersShiftJisCannotHoldAreReplacedOnlyWhenTheUserAgrees();
+    void saveAsKeepsThePreviousFileAndDialogsShareTheName();
+    void documentsKeepTheEncodingTheyWereReadIn_data();
+    void documentsKeepTheEncodingTheyWereReadIn();
+    void undecodableBytesAreReportedAndCountAsAChange();
+    void exportIsWrittenInThePagesDeclaredCharset();
+
+    void commandsThatReplaceTheTextStopWhenTheSaveDidNotHappen_data();
+    void commandsThatReplaceTheTextStopWhenTheSaveDidNotHappen();
+    void commandsThatReplaceTheTextGoOnAfterNoOrACancelledDialog_data();
+    void commandsThatReplaceTheTextGoOnAfterNoOrACancelledDialog();
+
+    void openReadsTheFileUnconvertedAndAPlainSaveWritesItBack();
+    void openOfAnUnreadableFileSaysSoAndChangesNothing();
+    void openKeepsTheDocumentsLineEnds();
+
+    void exportWritesConvertedHtmlAndTakesItsName();
+    void exportCancelledOrFailedChangesNothing();
+    void importConvertsHtmlIntoAnUntitledChangedDocument();
+    void importOfAnEmptyOrUnreadableFile();
+
+    void exitQuestionRemovesTheScratchFileAndSettlesChanges();
+};
+
+void DocumentSessionTest::newDocumentIsTheUnchangedTemplateInTheProgramFolder()
+{
+    SessionHarness h;
+    QCOMPARE(h.text.value, Template);
+    verifyState(h, h.dir.path(), QString(), false);
+    QCOMPARE(h.session.documentName(), QStringLiteral("QRNドキュメント"));
+}
+
+void DocumentSessionTest::promptOnlyForAChangedDocumentNamingItsFile()
+{
+    SessionHarness h;
+    QVERIFY(!h.session.msgHozon()); // unchanged: no box
+    h.edit(QStringLiteral("x"));
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("page.qrnf")));
+    QCOMPARE(h.session.save(), SaveOutcome::Saved);
+    h.edit(QStringLiteral("y"));
+    h.boxes.expect(Box::AskToSave, false);
+    QVERIFY(!h.session.msgHozon());
+    QCOMPARE(h.boxes.calls.value(0).text, Prompt.arg(h.path(QStringLiteral("page.qrnf"))));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::saveUntitledAsksForANameAndFollowsTheFile()
+{
+    SessionHarness h;
+    QTemporaryDir site;
+    const QString file = site.filePath(QStringLiteral("page.qrnf"));
+    QSignalSpy moved(&h.session, &DocumentSession::workFolderChanged);
+    h.edit(QStringLiteral("＜ページ＞"));
+    QVERIFY(QFile::exists(h.scratch(h.dir.path())));
+    h.dialogs.chooseFile(Dlg::SaveDialog, file);
+    QCOMPARE(h.session.save(), SaveOutcome::Saved);
+    QCOMPARE(h.dialogs.calls.value(0).filter, SaveFilter);
+    QCOMPARE(readAllBytes(file), sjis(QStringLiteral("＜ページ＞\r\n")));
+    verifyState(h, site.path(), file, false);
+    QCOMPARE(moved.size(), 1);
+    QVERIFY(!QFile::exists(h.scratch(h.dir.path()))); // the old folder's scratch file went
+
+    // A known file is written without a dialog.
+    h.edit(QStringLiteral("二度目"));
+    QCOMPARE(h.session.save(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(file), sjis(QStringLiteral("二度目\r\n")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::saveOfANameWithoutExtensionAddsIt()
+{
+    // The open dialog's filters would hide a document saved without an extension.
+    SessionHarness h;
+    h.edit(QStringLiteral("x"));
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("noext")));
+    QCOMPARE(h.session.saveAs(), SaveOutcome::Saved);
+    QCOMPARE(h.session.DocPath(), h.path(QStringLiteral("noext.qrnf")));
+    QVERIFY(QFile::exists(h.path(QStringLiteral("noext.qrnf"))));
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("page")));
+    h.session.exportHtml();
+    QVERIFY(QFile::exists(h.path(QStringLiteral("page.html"))));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::saveThatFailsOrIsCancelledChangesNothing()
+{
+    SessionHarness h;
+    h.edit(QStringLiteral("文"));
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("missing/a.qrnf")));
+    h.boxes.expect(Box::Error);
+    QCOMPARE(h.session.save(), SaveOutcome::Failed);
+    QVERIFY(h.boxes.calls.value(0).text.contains(h.path(QStringLiteral("missing/a.qrnf"))));
+    verifyState(h, h.dir.path(), QString(), true);
+    QVERIFY(QFile::exists(h.scratch(h.dir.path())));
+
+    h.dialogs.cancel(Dlg::SaveDialog);
+    QCOMPARE(h.session.saveAs(), SaveOutcome::Cancelled);
+    verifyState(h, h.dir.path(), QString(), true);
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::saveFailuresNameTheirCause_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("sizeLimit");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("disk full") << QStringLiteral("full.qrnf") << 4096 << QStringLiteral("ディスクの空き容量が足りません");
+    QTest::newRow("folder missing") << QStringLiteral("gone/a.qrnf") << 0 << QStringLiteral("フォルダが見つかりません");
+    QTest::newRow("name too long") << QString(300, QLatin1Char('n')) << 0 << QStringLiteral("このファイル名は使えません");
+    QTest::newRow("a folder in the way") << QStringLiteral("sub.qrnf") << 0 << QStringLiteral("フォルダです");
+}
+
+void DocumentSessionTest::saveFailuresNameTheirCause()
+{
+    QFETCH(QString, name);
+    QFETCH(int, sizeLimit);
+    QFETCH(QString, cause);
+    SessionHarness h;
+    QVERIFY(QDir(h.dir.path()).mkdir(QStringLiteral("sub.qrnf")));
+    h.edit(QString(3000, QChar(0x3042)));
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(name));
+    h.boxes.expect(Box::Error);
+    {
+        std::optional<FileSizeLimit> limit;
+        if (sizeLimit > 0)
+            limit.emplace(sizeLimit);
+        QCOMPARE(h.session.saveAs(), SaveOutcome::Failed);
+    }
+    const QString text = h.boxes.calls.value(0).text;
+    QVERIFY2(text.contains(h.path(name)) && text.contains(cause), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("Unknown error")), qPrintable(text));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::charactersShiftJisCannotHoldAreReplacedOnlyWhenTheUserAgrees()
+{
+    SessionHarness h;
+    h.edit(QStringLiteral("顔😀と€〜"));
+    // Cancel: nothing written, nothing changed.
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.qrnf")));
+    h.boxes.expectChoice(2);
+    QCOMPARE(h.session.save(), SaveOutcome::Declined);
+    const ScriptedMessageBoxes::Call question = h.boxes.calls.value(0);
+    QVERIFY2(question.text.contains(QStringLiteral(" 2 ")) && question.text.contains(QStringLiteral("😀")),
+             qPrintable(question.text));
+    QCOMPARE(question.defaultButton, 0); // saving as UTF-8 loses nothing
+    QVERIFY(!QFile::exists(h.path(QStringLiteral("a.qrnf"))));
+    verifyState(h, h.dir.path(), QString(), true);
+
+    // Replace: "?" in their place; the wave dash of a Linux input method is no such character.
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.qrnf")));
+    h.boxes.expectChoice(1);
+    QCOMPARE(h.session.save(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("a.qrnf"))), sjis(QStringLiteral("顔?と?～\r\n")));
+    QCOMPARE(h.session.format().encoding, TextEncoding::ShiftJis);
+
+    // UTF-8: every character kept, and the document stays UTF-8 from then on.
+    h.edit(QStringLiteral("顔😀"));
+    h.boxes.expectChoice(0);
+    QCOMPARE(h.session.save(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("a.qrnf"))), QStringLiteral("顔😀\r\n").toUtf8());
+    QCOMPARE(h.session.format().encoding, TextEncoding::Utf8);
+
+    // The writer itself never asks; the exported page keeps such characters as references.
+    h.edit(QStringLiteral("顔😀と€"));
+    QVERIFY(h.session.JapSave(h.path(QStringLiteral("b.qrnf"))).ok);
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.html")));
+    h.session.exportHtml();
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("a.html"))), sjis(QStringLiteral("顔&#x1F600;と&#x20AC;\r\n")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::documentsKeepTheEncodingTheyWereReadIn_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("saved"); // after "＋" is typed at the end
+    QTest::newRow("shift_jis") << sjis(QStringLiteral("本文\r\n")) << sjis(QStringLiteral("本文＋\r\n"));
+    QTest::newRow("utf-8") << QStringLiteral("本文😀\r\n").toUtf8() << QStringLiteral("本文😀＋\r\n").toUtf8();
+    QTest::newRow("utf-8 with mark") << QByteArray("\xEF\xBB\xBF") + QStringLiteral("本文\r\n").toUtf8()
+                                     << QByteArray("\xEF\xBB\xBF") + QStringLiteral("本文＋\r\n").toUtf8();
+    QTest::newRow("utf-8, lf only") << QStringLiteral("一\n本文\n").toUtf8() << QStringLiteral("一\n本文＋\n").toUtf8();
+}
+
+void DocumentSessionTest::documentsKeepTheEncodingTheyWereReadIn()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, saved);
+    SessionHarness h;
+    const QString path = h.path(QStringLiteral("doc.qrnf"));
+    QVERIFY(writeBytes(path, file));
+    h.dialogs.chooseFile(Dlg::OpenDialog, path);
+    h.session.open();
+    QVERIFY(!h.session.DocChanged());
+    h.edit(h.text.value + QStringLiteral("＋"));
+    QCOMPARE(h.session.save(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(path), saved);
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::undecodableBytesAreReportedAndCountAsAChange()
+{
+    SessionHarness h;
+    const QString path = h.path(QStringLiteral("broken.qrnf"));
+    QVERIFY(writeBytes(path, sjis(QStringLiteral("一行目\r\n二行目")) + "\xA0\xA0"));
+    h.dialogs.chooseFile(Dlg::OpenDialog, path);
+    h.boxes.expect(Box::Information);
+    h.session.open();
+    const QString message = h.boxes.calls.value(0).text;
+    QVERIFY2(message.contains(path) && message.contains(QStringLiteral(" 2 ")) && message.contains(QStringLiteral("2 行目")),
+             qPrintable(message));
+    QCOMPARE(h.text.value, QStringLiteral("一行目\r\n二行目\uFFFD\uFFFD"));
+    QVERIFY(h.session.DocChanged());
+    QCOMPARE(readAllBytes(path), sjis(QStringLiteral("一行目\r\n二行目")) + "\xA0\xA0");
+
+    // An import says the same.
+    QVERIFY(writeBytes(h.path(QStringLiteral("bad.html")), "<p>\xFF</p>"));
+    h.boxes.expect(Box::AskToSave, false);
+    h.dialogs.chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("bad.html")));
+    h.boxes.expect(Box::Information);
+    h.session.importHtml();
+    QVERIFY(h.boxes.calls.value(2).text.contains(QStringLiteral("bad.html")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::exportIsWrittenInThePagesDeclaredCharset()
+{
+    SessionHarness h;
+    h.edit(QStringLiteral("＜ページ＞＜ヘッド＞＜メタ情報　文字コード＝「utf-8」＞＜ヘッド終わり＞日本語😀"));
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("page.html")));
+    h.session.exportHtml();
+    const QByteArray page = readAllBytes(h.path(QStringLiteral("page.html")));
+    QVERIFY2(page.contains("charset=\"utf-8\"") && page.contains(QStringLiteral("日本語😀").toUtf8()), page.constData());
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::saveAsKeepsThePreviousFileAndDialogsShareTheName()
+{
+    SessionHarness h;
+    h.edit(QStringLiteral("一"));
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("one.qrnf")));
+    h.session.saveAs();
+    h.edit(QStringLiteral("二"));
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("two.qrnf")));
+    h.session.saveAs();
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("one.qrnf"))), sjis(QStringLiteral("一\r\n")));
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("two.qrnf"))), sjis(QStringLiteral("二\r\n")));
+    QCOMPARE(h.session.DocPath(), h.path(QStringLiteral("two.qrnf")));
+    // Each dialog starts from the name the previous one left.
+    QCOMPARE(h.dialogs.calls.value(1).fileName, h.path(QStringLiteral("one.qrnf")));
+    h.dialogs.cancel(Dlg::OpenDialog);
+    h.session.open();
+    QCOMPARE(h.dialogs.calls.value(2).fileName, h.path(QStringLiteral("two.qrnf")));
+    QCOMPARE(h.dialogs.calls.value(2).filter, OpenFilter);
+    h.verifyScriptsUsed();
+}
+
+namespace {
+enum Command { New, Open, Import, Exit };
+
+// Runs a command that replaces the text (or ends the run) on a changed untitled document.
+bool runCommand(SessionHarness &h, int command)
+{
+    switch (command) {
+    case New: h.session.newDocument(); return true;
+    case Open: h.session.open(); return true;
+    case Import: h.session.importHtml(); return true;
+    default: return h.session.settleForExit();
+    }
+}
+
+void addCommandRows(const char *what)
+{
+    QTest::addColumn<int>("command");
+    for (auto [name, command] : {std::pair{"new", New}, {"open", Open}, {"import", Import}, {"exit", Exit}})
+        QTest::addRow("%s: %s", name, what) << int(command);
+}
+} // namespace
+
+void DocumentSessionTest::commandsThatReplaceTheTextStopWhenTheSaveDidNotHappen_data()
+{
+    addCommandRows("declined or failed");
+}
+
+void DocumentSessionTest::commandsThatReplaceTheTextStopWhenTheSaveDidNotHappen()
+{
+    // The user asked for the text to be kept: a declined replacement or a failed write stops the
+    // command, with the text and its state as they were and nothing written.
+    QFETCH(int, command);
+    SessionHarness h;
+    h.edit(QStringLiteral("大事な文😀"));
+    h.boxes.expect(Box::AskToSave, true);
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.qrnf")));
+    h.boxes.expectChoice(2);
+    QCOMPARE(runCommand(h, command), command != Exit);
+    QCOMPARE(h.text.value, QStringLiteral("大事な文😀"));
+    verifyState(h, h.dir.path(), QString(), true);
+    QVERIFY(!QFile::exists(h.path(QStringLiteral("a.qrnf"))));
+
+    h.boxes.expect(Box::AskToSave, true);
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("missing/a.qrnf")));
+    h.boxes.expectChoice(1);
+    h.boxes.expect(Box::Error);
+    QCOMPARE(runCommand(h, command), command != Exit);
+    QCOMPARE(h.text.value, QStringLiteral("大事な文😀"));
+    verifyState(h, h.dir.path(), QString(), true);
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::commandsThatReplaceTheTextGoOnAfterNoOrACancelledDialog_data()
+{
+    addCommandRows("no, then a cancelled save dialog");
+}
+
+void DocumentSessionTest::commandsThatReplaceTheTextGoOnAfterNoOrACancelledDialog()
+{
+    QFETCH(int, command);
+    SessionHarness h;
+    for (bool answerYes : {false, true}) {
+        h.edit(QStringLiteral("捨てる"));
+        h.boxes.expect(Box::AskToSave, answerYes);
+        if (answerYes)
+            h.dialogs.cancel(Dlg::SaveDialog);
+        if (command == Open || command == Import)
+            h.dialogs.cancel(Dlg::OpenDialog); // the command goes on to its own dialog
+        QVERIFY(runCommand(h, command));
+        if (command == New)
+            QCOMPARE(h.text.value, Template);
+    }
+    QCOMPARE(h.boxes.calls.value(0).text, Prompt.arg(QStringLiteral("QRNドキュメント")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::openReadsTheFileUnconvertedAndAPlainSaveWritesItBack()
+{
+    SessionHarness h;
+    QTemporaryDir site;
+    const QString page = site.filePath(QStringLiteral("index.html"));
+    QVERIFY(writeBytes(page, "<HTML><BODY>x</BODY></HTML>\r\n"));
+    h.dialogs.chooseFile(Dlg::OpenDialog, page);
+    h.session.open();
+    QCOMPARE(h.text.value, QStringLiteral("<HTML><BODY>x</BODY></HTML>"));
+    verifyState(h, site.path(), page, false);
+    QVERIFY(!QFile::exists(h.scratch(h.dir.path())));
+    QVERIFY(QFile::exists(h.scratch(site.path())));
+
+    h.edit(QStringLiteral("＜ページ＞"));
+    QCOMPARE(h.session.save(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(page), sjis(QStringLiteral("＜ページ＞\r\n")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::openOfAnUnreadableFileSaysSoAndChangesNothing()
+{
+    SessionHarness h;
+    h.dialogs.chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("gone.qrnf")));
+    h.boxes.expect(Box::Error);
+    h.session.open();
+    QVERIFY(h.boxes.calls.value(0).text.contains(h.path(QStringLiteral("gone.qrnf"))));
+    QCOMPARE(h.text.value, Template);
+    verifyState(h, h.dir.path(), QString(), false);
+    QVERIFY(QFile::exists(h.scratch(h.dir.path())));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::openKeepsTheDocumentsLineEnds()
+{
+    // A lone CR comes back as CR LF; an empty file opens as an empty, unchanged document.
+    SessionHarness h;
+    QVERIFY(writeBytes(h.path(QStringLiteral("cr.qrnf")), "A\rB"));
+    h.dialogs.chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("cr.qrnf")));
+    h.session.open();
+    QCOMPARE(h.text.value, QStringLiteral("A\r\nB"));
+    QVERIFY(h.session.JapSave(h.path(QStringLiteral("cr.qrnf"))).ok);
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("cr.qrnf"))), QByteArray("A\r\nB\r\n"));
+    QVERIFY(writeBytes(h.path(QStringLiteral("empty.qrnf")), ""));
+    h.dialogs.chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("empty.qrnf")));
+    h.session.open();
+    QCOMPARE(h.text.value, QString());
+    QVERIFY(!h.session.DocChanged());
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::exportWritesConvertedHtmlAndTakesItsName()
+{
+    SessionHarness h;
+    QTemporaryDir site;
+    const QString page = site.filePath(QStringLiteral("index.html"));
+    h.dialogs.chooseFile(Dlg::SaveDialog, page);
+    h.session.exportHtml();
+    QCOMPARE(h.dialogs.calls.value(0).filter, HtmlFilter);
+    QCOMPARE(h.dialogs.calls.value(0).fileName, h.dir.path() + QDir::separator() + QStringLiteral("*.html"));
+    QCOMPARE(readAllBytes(page), QByteArray("<html>\r\n      <head>\r\n          <title></title>\r\n      </head>\r\n"
+                                            "      <body bgcolor=\"white\">\r\n      <font color=\"black\">\r\n\r\n"
+                                            "      </font>\r\n      </body>\r\n</html>\r\n"));
+    verifyState(h, site.path(), page, false);
+    QVERIFY(!QFile::exists(h.scratch(h.dir.path())));
+
+    // A plain save then writes the Japanese tags into that same file.
+    QCOMPARE(h.session.save(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(page), sjis(Template + QStringLiteral("\r\n")));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::exportCancelledOrFailedChangesNothing()
+{
+    SessionHarness h;
+    h.dialogs.cancel(Dlg::SaveDialog);
+    h.session.exportHtml();
+    QCOMPARE(h.dialogs.FileName, h.dir.path()); // the next dialog starts in the work folder
+    h.dialogs.cancel(Dlg::OpenDialog);
+    h.session.importHtml();
+    QCOMPARE(h.dialogs.calls.value(1).fileName, h.dir.path());
+
+    h.edit(QStringLiteral("x"));
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("missing/x.html")));
+    h.boxes.expect(Box::Error);
+    h.session.exportHtml();
+    QVERIFY(h.boxes.calls.value(0).text.contains(h.path(QStringLiteral("missing/x.html"))));
+    verifyState(h, h.dir.path(), QString(), true);
+    QVERIFY(QFile::exists(h.scratch(h.dir.path())));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::importConvertsHtmlIntoAnUntitledChangedDocument()
+{
+    SessionHarness h;
+    QTemporaryDir site;
+    const QString page = site.filePath(QStringLiteral("in.htm"));
+    QVERIFY(writeBytes(page, "<HTML>\r\n<BODY BGCOLOR=\"White\" TEXT=\"black\">\r<P ALIGN=LEFT>x</P>\r\n</BODY></HTML>\r\n"));
+    h.edit(QStringLiteral("x"));
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("old.qrnf")));
+    QCOMPARE(h.session.save(), SaveOutcome::Saved);
+    h.edit(QStringLiteral("unsaved"));
+    // Unsaved work is not replaced without the question.
+    h.boxes.expect(Box::AskToSave, true);
+    h.dialogs.chooseFile(Dlg::OpenDialog, page);
+    h.session.importHtml();
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("old.qrnf"))), QByteArray("unsaved\r\n"));
+    QCOMPARE(h.dialogs.calls.value(1).filter, HtmlFilter);
+    QCOMPARE(h.text.value, QStringLiteral("＜ページ＞\r\n＜全体　背景色＝「White」　文字色＝「黒」＞\r\n＜段落　配置＝左＞x＜段落終わり＞\r\n"
+                                          "＜全体終わり＞＜ページ終わり＞"));
+    verifyState(h, site.path(), QString(), true);
+    QVERIFY(!QFile::exists(h.scratch(h.dir.path())));
+    QVERIFY(QFile::exists(h.scratch(site.path())));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::importOfAnEmptyOrUnreadableFile()
+{
+    SessionHarness h;
+    h.dialogs.chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("none.html")));
+    h.boxes.expect(Box::Error);
+    h.session.importHtml();
+    QVERIFY(QFile::exists(h.scratch(h.dir.path())));
+    QCOMPARE(h.text.value, Template);
+
+    QVERIFY(writeBytes(h.path(QStringLiteral("empty.html")), ""));
+    h.dialogs.chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("empty.html")));
+    h.session.importHtml();
+    QCOMPARE(h.text.value, QString());
+    QVERIFY(h.session.DocPath().isEmpty());
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::exitQuestionRemovesTheScratchFileAndSettlesChanges()
+{
+    SessionHarness h;
+    QVERIFY(h.session.settleForExit()); // unchanged: no question
+    QVERIFY(!QFile::exists(h.scratch(h.dir.path())));
+
+    h.edit(QStringLiteral("保存する"));
+    h.boxes.expect(Box::AskToSave, true);
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.qrnf")));
+    QVERIFY(h.session.settleForExit());
+    QCOMPARE(readAllBytes(h.path(QStringLiteral("a.qrnf"))), sjis(QStringLiteral("保存する\r\n")));
+    QVERIFY(!QFile::exists(h.scratch(h.dir.path())));
+    h.verifyScriptsUsed();
+}
+
+QTEST_GUILESS_MAIN(DocumentSessionTest)
+#include "DocumentSessionTest.moc"

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <TextFile.h>
+
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+namespace qrn {
+
+class DialogService;
+class DocumentText;
+class HenkanMod;
+class MessageBoxes;
+
+// What a save command came to.
+enum class SaveOutcome {
+    Saved,
+    Cancelled, // the file dialog was cancelled: nothing written, nothing changed
+    Declined,  // the user would not have characters replaced: nothing written, nothing changed
+    Failed,    // the file could not be written: the user was told, nothing changed
+};
+
+// The document's life: its state (work folder, file, changed flag) and the file commands that
+// change it. It reaches the user only through the message boxes and the shared dialog, and the
+// text only through DocumentText; the window follows its signals.
+class DocumentSession : public QObject {
+    Q_OBJECT
+public:
+    DocumentSession(HenkanMod &henkan, QString programFolder, DocumentText &text, MessageBoxes &messages,
+                    DialogService &dialog, QObject *parent = nullptr);
+
+    const QString &WorkFolder() const { return m_workFolder; }
+    const QString &DocPath() const { return m_docPath; }
+    bool DocChanged() const { return m_docChanged; }
+    // The format the document is saved in: Shift_JIS with CR LF for a new document, otherwise
+    // what its file was read as (or what the user chose to save it as).
+    const TextFormat &format() const { return m_format; }
+    const QString &programFolder() const { return m_programFolder; }
+    // The name titles and the save prompt use: the file's full path, or the untitled name.
+    QString documentName() const;
+
+    // Message boxes and dialogs open over this window.
+    void setDialogParent(QWidget *parent) { m_dialogParent = parent; }
+
+    // The text changed, by typing or from code.
+    void markChanged();
+
+    // A new document from the template, in the program folder.
+    void NewDate();
+
+    // The menu commands. Each that may lose changes first settles them.
+    void newDocument();
+    void open();
+    SaveOutcome save();
+    SaveOutcome saveAs();
+    void exportHtml();
+    void importHtml();
+
+    // The exit's part of the document: the scratch file goes and unsaved changes are settled.
+    // False when the user wanted the text saved and it could not be: the window stays open.
+    bool settleForExit();
+
+    // Asks whether to save a changed document; true for Yes. No box for an unchanged document.
+    bool msgHozon();
+
+    // The writers: they write and update the state, and never ask or show anything.
+    FileResult JapSave(const QString &file);
+    FileResult HtmlSave(const QString &file);
+
+signals:
+    void workFolderChanged();
+    void docPathChanged();
+    void docChangedChanged(bool changed);
+    void formatChanged();
+
+private:
+    // Asks to save a changed document and saves it on Yes. False when the command must stop:
+    // the user wanted the text kept and it was not saved.
+    bool settleUnsavedChanges();
+    // Asks before characters the file cannot hold are replaced, then writes; says why it failed.
+    SaveOutcome saveToAskingAboutCharacters(const QString &file);
+    // The file dialog's choice, with the default extension added to a name typed without one.
+    bool askFileName(bool save, const QString &filter, const QString &defaultExtension);
+
+    void moveWorkFolderTo(const QString &file);
+    void removeScratchFile();
+    void setDocPath(const QString &path);
+    void setDocChanged(bool changed);
+    void setFormat(const TextFormat &format);
+    // Says how many bytes of a file just read could not be decoded; the document then counts as
+    // changed, so nothing is saved over the file without the user's save.
+    void reportUndecodableBytes(const QString &file, const ReadTextResult &read);
+    void reportWriteFailure(const QString &file, const FileResult &result);
+    void reportReadFailure(const QString &file, const ReadTextResult &result);
+
+    HenkanMod &m_henkan;
+    QString m_programFolder;
+    DocumentText &m_text;
+    MessageBoxes &m_messages;
+    DialogService &m_dialog;
+    QWidget *m_dialogParent = nullptr;
+
+    QString m_workFolder;
+    QString m_docPath;
+    bool m_docChanged = false;
+    TextFormat m_format;
+};
+
+} // namespace qrn

@@ -256,4 +256,31 @@ std::vector<TagEntry> MergeTagRecords(std::span<const TagEntry> base, std::span<
     return merged;
 }
 
+TagFieldProblem TagFileFieldProblem(std::u16string_view field, bool opensRecord)
+{
+    if (field.find(u',') != std::u16string_view::npos)
+        return TagFieldProblem::Comma;
+    if (field.find_first_of(u"\r\n") != std::u16string_view::npos)
+        return TagFieldProblem::LineEnd;
+    if (!field.empty() && isBlank(field.front()))
+        return TagFieldProblem::LeadingBlank;
+    if (!field.empty() && field.front() == u'"')
+        return TagFieldProblem::LeadingQuote;
+    if (opensRecord && field == EndTagMarker)
+        return TagFieldProblem::EndMarker;
+    return TagFieldProblem::None;
+}
+
+bool TagFileCanCarry(std::u16string_view field, bool opensRecord)
+{
+    return TagFileFieldProblem(field, opensRecord) == TagFieldProblem::None;
+}
+
+bool TagFileCanCarry(const TagEntry &record)
+{
+    // The category is written as a number, which always reads back.
+    return TagFileCanCarry(record.JapaneseName, true) && TagFileCanCarry(record.HtmlName, false)
+           && TagFileCanCarry(record.Description, false);
+}
+
 } // namespace qrn

@@ -48,4 +48,19 @@ std::vector<TagEntry> MergeTagRecords(std::span<const TagEntry> base, std::span<
 // is 0; anything else, or a value out of range, has no value.
 std::optional<std::int16_t> ParseCategoryField(std::u16string_view field);
 
+// What keeps the dictionary file from carrying a text field unchanged. The file is written without
+// quoting, so the reader splits a field at a comma or a line end, skips blanks before it, takes a
+// double quote at its start as an opening quote, and stops at a record whose first field is the
+// end marker.
+enum class TagFieldProblem { None, Comma, LineEnd, LeadingBlank, LeadingQuote, EndMarker };
+
+// The first problem a field has; `opensRecord`: the field is a Japanese name, the only place where
+// the end marker counts.
+TagFieldProblem TagFileFieldProblem(std::u16string_view field, bool opensRecord);
+
+// True when the file gives the field back unchanged; by default in any place of a record.
+bool TagFileCanCarry(std::u16string_view field, bool opensRecord = true);
+// True when the file gives the record back unchanged.
+bool TagFileCanCarry(const TagEntry &record);
+
 } // namespace qrn

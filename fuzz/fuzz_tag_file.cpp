@@ -11,15 +11,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const qrn::TagFileReadResult read = qrn::ReadTagFileText(text, table);
     if (read.added != table.TagCount() || (!read.notLoaded.empty() && table.TagCount() != qrn::TagTable::MaxTagCount) || !(table[0] == qrn::TagTable::builtInEntry()))
         std::abort();
-    // Whatever was read is written as one line that reads back to the same number of records
-    // whenever no field holds a separator, a leading blank or quote, or the marker.
+    // Whatever was read is written as one line that reads back to the same records whenever the
+    // file can carry every record.
     const std::u16string line = qrn::WriteTagFileText(table);
     bool plain = true;
     for (const qrn::TagEntry &e : table.entries())
-        for (const std::u16string *f : {&e.JapaneseName, &e.HtmlName, &e.Description})
-            if (f->find_first_of(u",\r\n\"") != std::u16string::npos
-                || (!f->empty() && (f->front() == u' ' || f->front() == u'\t')) || *f == qrn::EndTagMarker)
-                plain = false;
+        plain = plain && qrn::TagFileCanCarry(e);
     if (plain) {
         qrn::TagTable again;
         qrn::ReadTagFileText(line, again);

@@ -4,7 +4,7 @@
 
 QRN_PACKAGES=(
     cmake make g++ clang libclang-rt-14-dev pkg-config
-    qt6-base-dev qt6-webengine-dev libgl-dev libicu-dev
+    qt6-base-dev qt6-webengine-dev qt6-translations-l10n libgl-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev libmd4c-dev libmd4c-html0-dev
     fonts-noto-cjk xvfb xauth x11-utils xdotool imagemagick
 )

@@ -67,7 +67,7 @@ TEST(ConverterProperties, BracketFreeJapaneseTagsSurviveTheRoundTrip)
 
 } // namespace
 
-#include <LiteralConverters.h>
+#include "LiteralConverters.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <iterator>
 
 using namespace qrn;
 
@@ -134,6 +135,54 @@ TEST(TagFileWriting, WriteThenReadGivesTheSameTable)
     EXPECT_TRUE(result.markerFound);
     EXPECT_EQ(reread.entries(), table.entries());
 }
+
+// Which fields the unquoted file gives back, checked against the writer and the reader themselves:
+// the rule and the format must agree in every place of a record.
+struct CarryRow {
+    const char *name;
+    std::u16string field;
+    bool asJapaneseName;
+    bool elsewhere;
+};
+
+void PrintTo(const CarryRow &row, std::ostream *os) { *os << row.name; }
+
+class TagFileCarrying : public testing::TestWithParam<CarryRow> {};
+
+TEST_P(TagFileCarrying, RuleAgreesWithAWriteAndReadBack)
+{
+    const CarryRow &row = GetParam();
+    EXPECT_EQ(TagFileCanCarry(row.field), row.asJapaneseName && row.elsewhere);
+    EXPECT_EQ(TagFileCanCarry(row.field, true), row.asJapaneseName);
+    EXPECT_EQ(TagFileCanCarry(row.field, false), row.elsewhere);
+    const TagEntry neighbour{u"前", u"p", 1, u"d"};
+    const TagEntry places[] = {{row.field, u"h", 8, u"d"}, {u"n", row.field, 8, u"d"}, {u"n", u"h", 8, row.field}};
+    for (std::size_t place = 0; place < std::size(places); ++place) {
+        TagTable table;
+        table.AddTagEntry(neighbour.JapaneseName, neighbour.HtmlName, neighbour.Category, neighbour.Description);
+        const TagEntry &e = places[place];
+        table.AddTagEntry(e.JapaneseName, e.HtmlName, e.Category, e.Description);
+        table.AddTagEntry(neighbour.JapaneseName, neighbour.HtmlName, neighbour.Category, neighbour.Description);
+        TagTable reread;
+        ReadTagFileText(WriteTagFileText(table), reread);
+        const bool expected = place == 0 ? row.asJapaneseName : row.elsewhere;
+        EXPECT_EQ(reread.entries() == table.entries(), expected) << "field " << place;
+        EXPECT_EQ(TagFileCanCarry(e), expected) << "field " << place;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, TagFileCarrying,
+    testing::Values(CarryRow{"plain", u"見出し", true, true}, CarryRow{"empty", u"", true, true},
+                    CarryRow{"comma", u"a,b", false, false}, CarryRow{"trailing comma", u"a,", false, false},
+                    CarryRow{"line feed", u"a\nb", false, false}, CarryRow{"carriage return", u"a\r", false, false},
+                    CarryRow{"leading space", u" a", false, false}, CarryRow{"leading tab", u"\ta", false, false},
+                    CarryRow{"blank only", u" ", false, false}, CarryRow{"leading quote", u"\"a\"", false, false},
+                    CarryRow{"quote inside", u"a\"b\"", true, true}, CarryRow{"trailing blanks", u"a \t", true, true},
+                    CarryRow{"full-width space first", u"\u3000a", true, true},
+                    CarryRow{"end marker", u"EndTagCom", false, true},
+                    CarryRow{"marker as a prefix", u"EndTagCom2", true, true},
+                    CarryRow{"marker in another case", u"endtagcom", true, true}));
 
 TagEntry rec(std::u16string name, std::int16_t category = 8)
 {

@@ -4,6 +4,7 @@
 #include <TagFileFormat.h>
 #include <TextCodec.h>
 #include <TextFile.h>
+#include <Version.h>
 
 #include "../support/FileSizeLimit.h"
 
@@ -90,7 +91,7 @@ private slots:
         QVERIFY(help.out.contains("--out-dir DIR"));
         const Run version = run({QStringLiteral("--version")});
         QCOMPARE(version.status, 0);
-        QCOMPARE(version.out, QByteArray("qrn-convert 1.3.5\n"));
+        QCOMPARE(version.out, QByteArray("qrn-convert ") + VersionText + '\n');
     }
 
     void templateConvertsWithDeliveredDictionary()
@@ -168,6 +169,88 @@ private slots:
         QCOMPARE(missing.status, 1);
         QVERIFY(missing.err.contains(QStringLiteral("nope.qrnf")));
         QVERIFY(!QFile::exists(out.filePath(QStringLiteral("nope.html"))));
+    }
+
+    // The output ends its lines as the input does; the editor's CR LF is kept for CR LF input, for
+    // lone CRs and for a single line. The same holds from a file, from standard input and in batches.
+    void lineEndsFollowTheInput_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("expected");
+        const QString html = QStringLiteral("to-html"), tags = QStringLiteral("to-tags");
+        QTest::newRow("LF lines") << html << sjis(QStringLiteral("＜段落＞a\n＜段落＞b\n")) << QByteArray("<p>a\n<p>b\n");
+        QTest::newRow("LF lines, the last one open") << html << sjis(QStringLiteral("＜段落＞a\nb")) << QByteArray("<p>a\nb\n");
+        QTest::newRow("one line ending in LF") << html << sjis(QStringLiteral("＜段落＞\n")) << QByteArray("<p>\n");
+        QTest::newRow("LF lines to tags") << tags << QByteArray("<p>x\n<p>y\n") << sjis(QStringLiteral("＜段落＞x\n＜段落＞y\n"));
+        QTest::newRow("CR LF lines") << html << sjis(QStringLiteral("＜段落＞a\r\nb\r\n")) << QByteArray("<p>a\r\nb\r\n");
+        QTest::newRow("lone CR lines") << html << QByteArray("a\rb\r") << QByteArray("a\r\nb\r\n");
+        QTest::newRow("single line") << html << sjis(QStringLiteral("＜段落＞")) << QByteArray("<p>\r\n");
+        QTest::newRow("empty") << tags << QByteArray() << QByteArray("\r\n");
+    }
+
+    void lineEndsFollowTheInput()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, expected);
+        const QString in = path(QStringLiteral("lines.in"));
+        writeFile(QStringLiteral("lines.in"), input);
+
+        Run r = run({command, in, path(QStringLiteral("lines.out"))});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readAll(path(QStringLiteral("lines.out"))), expected);
+
+        r = run({command}, input);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, expected);
+
+        QTemporaryDir out;
+        r = run({command, QStringLiteral("--out-dir"), out.path(), in});
+        QCOMPARE(r.status, 0);
+        const QStringList written = QDir(out.path()).entryList(QDir::Files);
+        QCOMPARE(written.size(), 1);
+        QCOMPARE(readAll(out.filePath(written.constFirst())), expected);
+    }
+
+    // The build writes the delivered data files with qrn-datagen; a file that exists, such as a
+    // dictionary holding the user's own entries, is never replaced.
+    void datagenWritesOnlyMissingDataFiles()
+    {
+        QTemporaryDir program;
+        writeFile(QStringLiteral("dict.txt"), QStringLiteral("見出し,h1,8,説明,\r\nEndTagCom\r\n").toUtf8());
+        writeFile(QStringLiteral("settings.txt"), QByteArray("16777215,MS ゴシック,12,False,False,0\r\nmore\r\n"));
+        const QString dictionary = program.filePath(QStringLiteral("KirikoDate.dat"));
+        const QString settings = program.filePath(QStringLiteral("EditerFontDate.dat"));
+        const auto datagen = [&](const QString &mode, const QString &source, const QString &target) {
+            QProcess p;
+            p.start(QStringLiteral(QRN_DATAGEN_EXE), {mode, path(source), target});
+            return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+
+        QCOMPARE(datagen(QStringLiteral("dictionary"), QStringLiteral("dict.txt"), dictionary), 0);
+        QCOMPARE(readAll(dictionary), sjis(QStringLiteral("見出し,h1,8,説明,EndTagCom\r\n")));
+        QCOMPARE(datagen(QStringLiteral("line"), QStringLiteral("settings.txt"), settings), 0);
+        QCOMPARE(readAll(settings), sjis(QStringLiteral("16777215,MS ゴシック,12,False,False,0\r\n")));
+
+        // The user's files, and a source that changed since: the files stay as they are.
+        const QByteArray users = sjis(QStringLiteral("見出し,h1,8,説明,自分の,my,9,,EndTagCom\r\n"));
+        QVERIFY(QFile::remove(dictionary));
+        QFile user(dictionary);
+        QVERIFY(user.open(QIODevice::WriteOnly) && user.write(users) == users.size());
+        user.close();
+        const QByteArray settingsBefore = readAll(settings);
+        writeFile(QStringLiteral("dict.txt"), QStringLiteral("別の,b,0,,EndTagCom\r\n").toUtf8());
+        writeFile(QStringLiteral("settings.txt"), QByteArray("0,x,9,True,True,1\r\n"));
+        QCOMPARE(datagen(QStringLiteral("dictionary"), QStringLiteral("dict.txt"), dictionary), 0);
+        QCOMPARE(datagen(QStringLiteral("line"), QStringLiteral("settings.txt"), settings), 0);
+        QCOMPARE(readAll(dictionary), users);
+        QCOMPARE(readAll(settings), settingsBefore);
+
+        // A source it cannot read fails the build and writes nothing.
+        const QString missing = program.filePath(QStringLiteral("missing.dat"));
+        QCOMPARE(datagen(QStringLiteral("dictionary"), QStringLiteral("absent.txt"), missing), 1);
+        QVERIFY(!QFile::exists(missing));
     }
 
     void usageErrors_data()

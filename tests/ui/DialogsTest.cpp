@@ -4,6 +4,8 @@
 #include <dialogs/NewTag.h>
 #include <dialogs/frmAbout.h>
 
+#include <Version.h>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -25,6 +27,17 @@ QStringList rows(const QListWidget *list)
     return r;
 }
 
+// True when the label paints anything: a label that took "<h1>" for markup paints an empty heading.
+bool paintsText(QLabel *label)
+{
+    const QImage image = label->grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != image.pixel(0, 0))
+                return true;
+    return false;
+}
+
 void add(NewTag &editor, const QString &html, const QString &japanese, bool command = false)
 {
     editor.Text1->setText(html);
@@ -41,6 +54,8 @@ private slots:
     void tagEditorOpensWithTheUserDefinedEntries();
     void addingAnHtmlTagAndACommand();
     void addButtonNeedsBothBoxes();
+    void enterAddsAndEscClosesOnlyAnEmptyEditor();
+    void entryLabelsShowMarkupAsText();
     void duplicateNamesAreRefused();
     void textTheDictionaryFileCannotCarryIsRefused_data();
     void textTheDictionaryFileCannotCarryIsRefused();
@@ -100,6 +115,62 @@ void DialogsTest::addButtonNeedsBothBoxes()
     QVERIFY(editor.Command2->isEnabled());
     editor.Text1->clear();
     QVERIFY(!editor.Command2->isEnabled());
+}
+
+void DialogsTest::enterAddsAndEscClosesOnlyAnEmptyEditor()
+{
+    TagTable table;
+    ScriptedMessageBoxes boxes;
+    NewTag editor(table, boxes);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+
+    // Enter in either box adds the pair and the window stays open for the next one.
+    editor.Text1->setText(QStringLiteral("h1"));
+    editor.Text2->setText(QStringLiteral("見出し"));
+    QTest::keyClick(editor.Text2, Qt::Key_Return);
+    QVERIFY(editor.isVisible());
+    QCOMPARE(rows(editor.List1), QStringList{QStringLiteral("見出し")});
+    QVERIFY(editor.Text1->text().isEmpty() && editor.Text2->text().isEmpty());
+
+    editor.Option1_1->setChecked(true);
+    editor.Text1->setText(QStringLiteral("b"));
+    editor.Text2->setText(QStringLiteral("太く"));
+    QTest::keyClick(editor.Text1, Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(editor.isVisible());
+    QCOMPARE(table[2], (TagEntry{u"太く", u"b", 9, u""}));
+
+    // With one box empty Enter adds nothing, and Esc keeps the typed text.
+    editor.Text1->setText(QStringLiteral("i"));
+    QTest::keyClick(editor.Text1, Qt::Key_Return);
+    QTest::keyClick(editor.Text1, Qt::Key_Escape);
+    QTest::keyClick(editor.List1, Qt::Key_Escape);
+    QVERIFY(editor.isVisible());
+    QCOMPARE(editor.Text1->text(), QStringLiteral("i"));
+    QCOMPARE(int(table.TagCount()), 2);
+
+    editor.Text1->clear();
+    QTest::keyClick(editor.Text1, Qt::Key_Escape);
+    QVERIFY(!editor.isVisible());
+    QVERIFY(boxes.calls.isEmpty());
+}
+
+void DialogsTest::entryLabelsShowMarkupAsText()
+{
+    TagTable table;
+    table.AddTagEntry(u"見出し", u"h1", 8, u"");
+    table.AddTagEntry(u"<em>", u"<strong>", 9, u"");
+    ScriptedMessageBoxes boxes;
+    NewTag editor(table, boxes);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.List1->setCurrentRow(0);
+    QCOMPARE(editor.motoTag->text(), QStringLiteral("<h1>"));
+    QVERIFY(paintsText(editor.motoTag));
+    editor.List1->setCurrentRow(1);
+    QCOMPARE(editor.List1->currentItem()->text(), QStringLiteral("<em>"));
+    QVERIFY(paintsText(editor.motoTag));
+    QVERIFY(paintsText(editor.sinTag));
 }
 
 void DialogsTest::duplicateNamesAreRefused()
@@ -292,12 +363,13 @@ void DialogsTest::helpWindowIsOneInstanceWithMargins()
 
 void DialogsTest::aboutBoxCaptionsAndSystemInformation()
 {
-    QApplication::setApplicationName(QStringLiteral("QRN"));
+    const QString name = QString::fromUtf8(AppName);
+    QApplication::setApplicationName(name);
     ScriptedMessageBoxes boxes;
     frmAbout about(boxes);
-    QCOMPARE(about.windowTitle(), QStringLiteral("QRNのﾊﾞｰｼﾞｮﾝ情報"));
-    QCOMPARE(about.lblTitle->text(), QStringLiteral("QRN"));
-    QCOMPARE(about.lblVersion->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.3.5"));
+    QCOMPARE(about.windowTitle(), name + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
+    QCOMPARE(about.lblTitle->text(), name);
+    QCOMPARE(about.lblVersion->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + QString::fromUtf8(VersionText));
     QVERIFY(about.cmdOK->isDefault());
 
     boxes.expect(Box::Information);

@@ -8,6 +8,7 @@
 #include <TagTable.h>
 #include <TextCodec.h>
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,16 +21,22 @@ namespace qrn {
 namespace {
 QString quoted(const QString &s) { return QStringLiteral("「") + s + QStringLiteral("」"); }
 
-QString whyNotStorableField(const QString &value, const QString &boxName)
+QString whyNotStorableField(const QString &value, const QString &boxName, bool opensRecord)
 {
-    if (value.contains(QLatin1Char(',')))
+    switch (TagFileFieldProblem(toU16View(value), opensRecord)) {
+    case TagFieldProblem::Comma:
         return boxName + QStringLiteral("に「,」（半角のカンマ）は使えません。");
-    if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')))
+    case TagFieldProblem::LineEnd:
         return boxName + QStringLiteral("に改行は使えません。");
-    if (value.startsWith(QLatin1Char(' ')) || value.startsWith(QLatin1Char('\t')))
+    case TagFieldProblem::LeadingBlank:
         return boxName + QStringLiteral("の先頭に空白は使えません。");
-    if (value.startsWith(QLatin1Char('"')))
+    case TagFieldProblem::LeadingQuote:
         return boxName + QStringLiteral("の先頭に「\"」は使えません。");
+    case TagFieldProblem::EndMarker:
+        return QStringLiteral("「EndTagCom」は辞書ファイルの終わりの印なので、タグの名前に使えません。");
+    case TagFieldProblem::None:
+        break;
+    }
     for (qsizetype i = 0; i < value.size(); ++i) {
         const qsizetype len = value[i].isHighSurrogate() && i + 1 < value.size() ? 2 : 1;
         const QString ch = value.mid(i, len);
@@ -43,11 +50,10 @@ QString whyNotStorableField(const QString &value, const QString &boxName)
 
 QString NewTag::whyNotStorable(const QString &japaneseName, const QString &htmlName)
 {
-    if (japaneseName == fromU16(EndTagMarker))
-        return QStringLiteral("「EndTagCom」は辞書ファイルの終わりの印なので、タグの名前に使えません。");
-    QString why = whyNotStorableField(htmlName, QStringLiteral("元のタグ"));
+    // The generated description holds nothing but the two names and fixed text, so the names decide.
+    QString why = whyNotStorableField(htmlName, QStringLiteral("元のタグ"), false);
     if (why.isEmpty())
-        why = whyNotStorableField(japaneseName, QStringLiteral("新タグ"));
+        why = whyNotStorableField(japaneseName, QStringLiteral("新タグ"), true);
     return why;
 }
 
@@ -91,6 +97,9 @@ NewTag::NewTag(TagTable &table, MessageBoxes &messages, QWidget *parent)
     placeTwips(Command4, 4560, 4800, 1215, 375);
     placeTwips(SinkouBar, 4560, 5280, 1695, 255);
     placeTwips(Command1, 4560, 6600, 1695, 735);
+    // Dictionary text: "<h1>" is a name to show, not markup.
+    motoTag->setTextFormat(Qt::PlainText);
+    sinTag->setTextFormat(Qt::PlainText);
     sinTag->setWordWrap(true);
     sinTag->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     SinkouBar->setTextVisible(false);
@@ -105,8 +114,33 @@ NewTag::NewTag(TagTable &table, MessageBoxes &messages, QWidget *parent)
     connect(Command4, &QPushButton::clicked, this, &NewTag::Command4_Click);
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
     connect(List1, &QListWidget::currentRowChanged, this, &NewTag::List1_Click);
+    Text1->installEventFilter(this);
+    Text2->installEventFilter(this);
 
     Form_Load();
+}
+
+bool NewTag::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter in either box runs the add command instead of reaching the dialog's default button.
+    if ((watched == Text1 || watched == Text2) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (Command2->isEnabled())
+                Command2_Click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void NewTag::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Cancel) && !(Text1->text().isEmpty() && Text2->text().isEmpty())) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void NewTag::Form_Load()

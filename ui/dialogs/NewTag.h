@@ -16,7 +16,8 @@ class TagTable;
 
 // The user-defined tag editor: adds entries of category 8 (HTML tag) or 9 (command) to the
 // dictionary and deletes them again. Changes count for conversion at once; the palette shows
-// them at its next refresh; the file receives them at exit.
+// them at its next refresh; the file receives them at exit. Enter in a text box adds, and Esc
+// closes the window only while both boxes are empty, so no key loses typed names.
 class NewTag : public QDialog {
     Q_OBJECT
 public:
@@ -41,6 +42,10 @@ public:
 
     // Why the dictionary file could not carry this name pair, or empty text when it can.
     static QString whyNotStorable(const QString &japaneseName, const QString &htmlName);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     TagTable &m_table;

@@ -24,9 +24,11 @@ QString longTimeText(const QTime &time, const QLocale &locale)
 QString generalDateText(const QDateTime &moment, const QLocale &locale)
 {
     const QString date = shortDateText(moment.date(), locale);
-    if (moment.time() == QTime(0, 0))
+    // The general format shows whole seconds, so midnight is judged to the second.
+    const QTime time = moment.time();
+    if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
         return date;
-    return date + QLatin1Char(' ') + longTimeText(moment.time(), locale);
+    return date + QLatin1Char(' ') + longTimeText(time, locale);
 }
 
 } // namespace qrn

@@ -21,7 +21,8 @@ struct PaneRects {
 };
 
 // The layout pass for the window's outer width and height in twips. Each step reads what the
-// earlier ones set; a step whose result is negative is not applied and the pass goes on.
+// earlier ones set; a step whose width or height comes out negative is not applied and the pass
+// goes on. Positions are always applied, negative ones included.
 void LayoutPass(PaneRects &panes, float W, float H);
 
 } // namespace qrn

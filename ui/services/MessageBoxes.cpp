@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace qrn {
 
@@ -10,6 +11,8 @@ int show(QWidget *parent, QMessageBox::Icon icon, const QString &text, QMessageB
          QMessageBox::StandardButton defaultButton)
 {
     QMessageBox box(icon, QApplication::applicationName(), text, buttons, parent);
+    // Messages carry file names and dictionary words: "<h1>" is text to show, not markup.
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
     return box.exec();
 }
@@ -35,6 +38,23 @@ bool QtMessageBoxes::askYesNo(QWidget *parent, const QString &text)
 void QtMessageBoxes::error(QWidget *parent, const QString &text)
 {
     show(parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+int QtMessageBoxes::askChoice(QWidget *parent, const QString &text, const QStringList &buttons, int defaultButton)
+{
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    // One role for every answer keeps them in the caller's order.
+    QList<QAbstractButton *> answers;
+    for (const QString &caption : buttons)
+        answers << box.addButton(caption, QMessageBox::AcceptRole);
+    if (defaultButton >= 0 && defaultButton < answers.size())
+        box.setDefaultButton(static_cast<QPushButton *>(answers[defaultButton]));
+    // The last answer is the one that changes nothing: Esc chooses it.
+    if (!answers.isEmpty())
+        box.setEscapeButton(answers.last());
+    box.exec();
+    return int(answers.indexOf(box.clickedButton()));
 }
 
 } // namespace qrn

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -20,6 +21,9 @@ public:
     virtual bool askYesNo(QWidget *parent, const QString &text) = 0;
     // A failure the user has to know about (a file not written or not read): OK only, warning icon.
     virtual void error(QWidget *parent, const QString &text) = 0;
+    // A question with its own answers, `defaultButton` the one Enter chooses. The index of the
+    // answer, or -1 when the box was closed without one.
+    virtual int askChoice(QWidget *parent, const QString &text, const QStringList &buttons, int defaultButton) = 0;
 };
 
 // The real message boxes.
@@ -29,6 +33,7 @@ public:
     bool askToSave(QWidget *parent, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &text) override;
     void error(QWidget *parent, const QString &text) override;
+    int askChoice(QWidget *parent, const QString &text, const QStringList &buttons, int defaultButton) override;
 };
 
 } // namespace qrn

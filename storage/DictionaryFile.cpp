@@ -23,7 +23,7 @@ DictionaryLoadResult DictionaryFile::load(TagTable &table)
     DictionaryLoadResult result;
     ReadBytesResult raw = readFileBytes(m_path);
     if (!raw.ok) {
-        result.file = FileResult::failure(raw.error);
+        result.file = FileResult::failure(raw.error, raw.cause);
         return result;
     }
     const QString text = decodeText(raw.bytes, m_encoding);

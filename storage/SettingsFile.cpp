@@ -97,7 +97,7 @@ SettingsReadResult SettingsFile::read()
     SettingsReadResult result;
     ReadBytesResult raw = readFileBytes(m_path);
     if (!raw.ok) {
-        result.file = FileResult::failure(raw.error);
+        result.file = FileResult::failure(raw.error, raw.cause);
         return result;
     }
     result.file = FileResult::success();

@@ -1,102 +1,56 @@
 #include "ShiftJisCodec.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_err.h>
-
-#include <array>
-#include <memory>
-#include <vector>
+#include <cstdint>
 
 namespace qrn {
 
 namespace {
-constexpr char16_t NoChar = 0xFFFF;     // decode: not a single-byte character
+#include "ShiftJisTables.inc"
+
+constexpr char16_t NoChar = 0xFFFF;       // decode: not a single-byte character
 constexpr std::uint16_t NoBytes = 0xFFFF; // encode: no Shift_JIS form
 constexpr char16_t Replacement = 0xFFFD;
 
+bool isLeadByte(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 bool isTrailByte(unsigned b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 } // namespace
 
+// The tables are generated at build time from ICU's mapping; a process pays nothing to set them up.
 struct ShiftJisCodec::Tables {
-    std::array<char16_t, 256> single{};     // byte → character, NoChar when none
-    std::array<bool, 256> lead{};           // byte starts a two-byte character
-    std::vector<char16_t> pair;             // (lead << 8 | trail) → character, U+FFFD when none
-    std::vector<std::uint16_t> fromUnicode; // character → one byte (< 0x100) or two bytes
+    const std::uint16_t *single = ShiftJisSingle;           // byte → character, NoChar when none
+    const std::uint16_t *pair = ShiftJisPair;               // (lead << 8 | trail) → character, U+FFFD when none
+    const std::uint16_t *fromUnicode = ShiftJisFromUnicode; // character → one byte (< 0x100) or two bytes
+    bool lead[256] = {};                                    // byte starts a two-byte character
+
+    Tables()
+    {
+        for (unsigned b = 0; b < 256; ++b)
+            lead[b] = isLeadByte(b);
+    }
 };
 
 const ShiftJisCodec::Tables &ShiftJisCodec::tables()
 {
-    static const std::unique_ptr<const Tables> built = [] {
-        auto t = std::make_unique<Tables>();
-        t->single.fill(NoChar);
-        t->pair.assign(65536, Replacement);
-        t->fromUnicode.assign(65536, NoBytes);
-
-        UErrorCode status = U_ZERO_ERROR;
-        UConverter *cnv = ucnv_open("windows-31j", &status);
-        if (U_FAILURE(status) || !cnv)
-            qFatal("Shift_JIS converter unavailable: %s", u_errorName(status));
-        // Stop on anything unmapped instead of substituting, so the tables hold real mappings only.
-        ucnv_setToUCallBack(cnv, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-        ucnv_setFromUCallBack(cnv, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-
-        const auto toUnicode = [&](const char *bytes, int length) -> char16_t {
-            UChar out[4];
-            UErrorCode err = U_ZERO_ERROR;
-            ucnv_reset(cnv);
-            const int n = ucnv_toUChars(cnv, out, 4, bytes, length, &err);
-            return (U_SUCCESS(err) && n == 1) ? static_cast<char16_t>(out[0]) : NoChar;
-        };
-
-        for (unsigned b = 0; b < 256; ++b) {
-            t->lead[b] = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-            if (t->lead[b])
-                continue;
-            const char byte = static_cast<char>(b);
-            t->single[b] = toUnicode(&byte, 1);
-        }
-        for (unsigned lead = 0; lead < 256; ++lead) {
-            if (!t->lead[lead])
-                continue;
-            for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-                if (!isTrailByte(trail))
-                    continue;
-                const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                const char16_t c = toUnicode(bytes, 2);
-                if (c != NoChar)
-                    t->pair[lead << 8 | trail] = c;
-            }
-        }
-        for (unsigned u = 0; u < 65536; ++u) {
-            if (u >= 0xD800 && u <= 0xDFFF)
-                continue;
-            const UChar in = static_cast<UChar>(u);
-            char out[4];
-            UErrorCode err = U_ZERO_ERROR;
-            ucnv_reset(cnv);
-            const int n = ucnv_fromUChars(cnv, out, 4, &in, 1, &err);
-            if (U_FAILURE(err))
-                continue;
-            // ICU also maps some characters one way only (U+F86F to the bytes of "№"): a
-            // character counts as representable only when its bytes read back as itself.
-            if (n == 1 && t->single[static_cast<unsigned char>(out[0])] == u)
-                t->fromUnicode[u] = static_cast<unsigned char>(out[0]);
-            else if (n == 2) {
-                const auto code = static_cast<std::uint16_t>(static_cast<unsigned char>(out[0]) << 8
-                                                             | static_cast<unsigned char>(out[1]));
-                if (t->pair[code] == u)
-                    t->fromUnicode[u] = code;
-            }
-        }
-        ucnv_close(cnv);
-        return std::unique_ptr<const Tables>(std::move(t));
-    }();
-    return *built;
+    static const Tables t;
+    return t;
 }
 
 QString ShiftJisCodec::decode(QByteArrayView bytes)
 {
+    qsizetype bad = 0, first = -1;
+    return decode(bytes, bad, first);
+}
+
+QString ShiftJisCodec::decode(QByteArrayView bytes, qsizetype &badBytes, qsizetype &firstBadOffset)
+{
     const Tables &t = tables();
+    badBytes = 0;
+    firstBadOffset = -1;
+    const auto bad = [&](const unsigned char *at, qsizetype count) {
+        if (badBytes == 0)
+            firstBadOffset = at - reinterpret_cast<const unsigned char *>(bytes.data());
+        badBytes += count;
+    };
     QString out(bytes.size(), Qt::Uninitialized);
     char16_t *dst = reinterpret_cast<char16_t *>(out.data());
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -107,10 +61,17 @@ QString ShiftJisCodec::decode(QByteArrayView bytes)
             *dst++ = t.single[b];
         } else if (!t.lead[b]) {
             const char16_t c = t.single[b];
+            if (c == NoChar)
+                bad(p - 1, 1);
             *dst++ = c == NoChar ? Replacement : c;
         } else if (p < end && isTrailByte(*p)) {
-            *dst++ = t.pair[b << 8 | *p++];
+            const char16_t c = t.pair[b << 8 | *p];
+            if (c == Replacement)
+                bad(p - 1, 2);
+            *dst++ = c;
+            ++p;
         } else {
+            bad(p - 1, 1);
             *dst++ = Replacement; // a lead byte without a valid trail byte
         }
     }

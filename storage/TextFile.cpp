@@ -2,6 +2,7 @@
 
 #include "ShiftJisCodec.h"
 #include "TextCodec.h"
+#include "TextDetection.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +21,7 @@ ReadBytesResult readDeviceBytes(QIODevice &device, const QString &name, qint64 l
     ReadBytesResult result;
     const auto tooLarge = [&] {
         result.error = QStringLiteral("%1: larger than %2 MiB, the most the program reads").arg(name).arg(limit >> 20);
+        result.cause = FileErrorCause::TooLarge;
         result.bytes = QByteArray();
         return result;
     };
@@ -36,6 +38,7 @@ ReadBytesResult readDeviceBytes(QIODevice &device, const QString &name, qint64 l
         result.bytes.resize(used + want);
         const qint64 n = device.read(result.bytes.data() + used, want);
         if (n < 0) {
+            result.cause = fileErrorCause(errno);
             result.error = QStringLiteral("%1: %2").arg(name, device.errorString());
             result.bytes = QByteArray();
             return result;
@@ -57,32 +60,60 @@ ReadBytesResult readFileBytes(const QString &path, qint64 limit)
     const QFileInfo info(path);
     if (info.isDir()) {
         result.error = QStringLiteral("%1: is a folder").arg(path);
+        result.cause = FileErrorCause::IsFolder;
         return result;
     }
     if (info.isFile() && info.size() > limit) {
         result.error = QStringLiteral("%1: larger than %2 MiB, the most the program reads").arg(path).arg(limit >> 20);
+        result.cause = FileErrorCause::TooLarge;
         return result;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
+        result.cause = fileErrorCause(errno);
         result.error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return result;
     }
     return readDeviceBytes(file, path, limit);
 }
 
-ReadTextResult readDocumentFile(const QString &path, TextEncoding encoding)
+ReadTextResult documentFromBytes(QByteArrayView bytes, TextKind kind)
+{
+    DetectedText d = kind == TextKind::Html ? decodeDetectedHtml(bytes) : decodeDetected(bytes);
+    // A file whose lines end in LF alone has them read as line ends, to be written back as LF.
+    if (d.format.lineEnd == LineEnd::Lf)
+        d.text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return {true, documentTextFromFileText(d.text), {}, FileErrorCause::None, d.format, d.badBytes, d.firstBadLine};
+}
+
+ReadTextResult readDocumentFile(const QString &path, TextKind kind)
 {
     ReadBytesResult raw = readFileBytes(path);
     if (!raw.ok)
-        return {false, {}, raw.error};
-    return {true, documentTextFromFileText(decodeText(raw.bytes, encoding)), {}};
+        return {false, {}, raw.error, raw.cause, {}, 0, 0};
+    return documentFromBytes(raw.bytes, kind);
+}
+
+ReadTextResult readDocumentFile(const QString &path, const TextFormat &format)
+{
+    ReadBytesResult raw = readFileBytes(path);
+    if (!raw.ok)
+        return {false, {}, raw.error, raw.cause, {}, 0, 0};
+    const DecodeResult d = decodeChecked(raw.bytes, format);
+    return {true, documentTextFromFileText(d.text), {}, FileErrorCause::None, format, d.badBytes, 0};
 }
 
 namespace {
-FileResult writeFailure(const QString &path, const QString &reason)
+// Reports a failed step with the system's words and the cause its error number gives; the
+// number is taken as the step left it.
+FileResult writeFailure(const QString &path, const QString &reason, int errorNumber)
 {
-    return FileResult::failure(QStringLiteral("%1: %2").arg(path, reason));
+    FileErrorCause cause = fileErrorCause(errorNumber);
+    if (cause == FileErrorCause::Other && !QFileInfo(QFileInfo(path).absolutePath()).isDir())
+        cause = FileErrorCause::FolderMissing;
+    // Qt words a failed flush "Unknown error"; the system's own words say more.
+    const QString words = errorNumber != 0 ? QString::fromLocal8Bit(std::strerror(errorNumber)) : reason;
+    return FileResult::failure(QStringLiteral("%1: %2").arg(path, words), cause);
 }
 
 // A device or FIFO takes the bytes as they come; there is no old content to keep.
@@ -90,21 +121,50 @@ FileResult writeInPlace(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return writeFailure(path, file.errorString());
+        return writeFailure(path, file.errorString(), errno);
     if (file.write(bytes) != bytes.size() || !file.flush())
-        return writeFailure(path, file.errorString());
+        return writeFailure(path, file.errorString(), errno);
     file.close();
     if (file.error() != QFileDevice::NoError)
-        return writeFailure(path, file.errorString());
+        return writeFailure(path, file.errorString(), errno);
     return FileResult::success();
 }
 } // namespace
+
+FileErrorCause fileErrorCause(int errorNumber)
+{
+    switch (errorNumber) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return FileErrorCause::DiskFull;
+    case EACCES:
+    case EPERM:
+        return FileErrorCause::NoPermission;
+    case EROFS:
+        return FileErrorCause::ReadOnlyMedium;
+    case ENOTDIR:
+        return FileErrorCause::FolderMissing;
+    case ENOENT:
+        return FileErrorCause::NotFound;
+    case EISDIR:
+        return FileErrorCause::IsFolder;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case EILSEQ:
+        return FileErrorCause::NameNotAllowed;
+    default:
+        return FileErrorCause::Other;
+    }
+}
 
 FileResult writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
     const QFileInfo target(path);
     if (target.exists() && !target.isFile() && !target.isDir())
         return writeInPlace(path, bytes);
+    if (target.isDir())
+        return FileResult::failure(QStringLiteral("%1: is a folder").arg(path), FileErrorCause::IsFolder);
     const bool replacing = target.isFile();
     // The owner, group and other bits only: the "user" bits say what this process may do, and
     // for root they would add write permission to a read-only file.
@@ -113,17 +173,21 @@ FileResult writeFileAtomically(const QString &path, const QByteArray &bytes)
                   : QFileDevice::Permissions();
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return writeFailure(path, file.errorString());
+    if (!file.open(QIODevice::WriteOnly)) {
+        // A missing folder says ENOENT: for a file being written that is the folder's absence.
+        const int err = errno;
+        return writeFailure(path, file.errorString(), err == ENOENT ? ENOTDIR : err);
+    }
     // commit() alone may report success after its own flush failed: data that still sat in the
     // write buffer would be lost. Flush first and check it.
     if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const int err = errno;
         const QString reason = file.errorString();
         file.cancelWriting();
-        return writeFailure(path, reason);
+        return writeFailure(path, reason, err);
     }
     if (!file.commit())
-        return writeFailure(path, file.errorString());
+        return writeFailure(path, file.errorString(), errno);
     if (replacing)
         QFile::setPermissions(path, permissions);
     return FileResult::success();
@@ -134,37 +198,45 @@ FileResult writeScratchFileAtomically(const QString &path, const QByteArray &byt
     const QFileInfo target(path);
     QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
     if (!file.open())
-        return FileResult::failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        return writeFailure(path, file.errorString(), errno);
     if (file.write(bytes) != bytes.size() || !file.flush())
-        return FileResult::failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        return writeFailure(path, file.errorString(), errno);
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     // rename() replaces the old file in one step.
     if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
-        return FileResult::failure(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        return writeFailure(path, QString::fromLocal8Bit(std::strerror(errno)), errno);
     file.setAutoRemove(false);
     return FileResult::success();
 }
 
-EncodeResult encodeTextFile(QStringView text, TextEncoding encoding, Unmappable policy)
+EncodeResult encodeTextFile(QStringView text, const TextFormat &format, Unmappable policy)
 {
     EncodeResult result;
-    encodeTextFileInto(text, encoding, policy, result);
+    encodeTextFileInto(text, format, policy, result);
     return result;
 }
 
-void encodeTextFileInto(QStringView text, TextEncoding encoding, Unmappable policy, EncodeResult &result)
+void encodeTextFileInto(QStringView text, const TextFormat &format, Unmappable policy, EncodeResult &result)
 {
-    if (encoding == TextEncoding::ShiftJis) {
+    if (format.encoding == TextEncoding::ShiftJis && format.lineEnd == LineEnd::CrLf) {
         ShiftJisCodec::encodeInto(text, policy, result, "\r\n");
         return;
     }
-    result = encodeText(text, encoding, policy);
-    result.bytes.append("\r\n", 2);
+    if (format.lineEnd == LineEnd::Lf) {
+        QString lines = text.toString();
+        lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        lines += QLatin1Char('\n');
+        result = encodeText(lines, format, policy);
+    } else {
+        result = encodeText(text.toString() + QLatin1String("\r\n"), format, policy);
+    }
+    if (format.byteOrderMark)
+        result.bytes.prepend(byteOrderMark(format.encoding));
 }
 
-FileResult writeTextFile(const QString &path, QStringView text, TextEncoding encoding, Unmappable policy)
+FileResult writeTextFile(const QString &path, QStringView text, const TextFormat &format, Unmappable policy)
 {
-    return writeFileAtomically(path, encodeTextFile(text, encoding, policy).bytes);
+    return writeFileAtomically(path, encodeTextFile(text, format, policy).bytes);
 }
 
 FileResult removeFileIfPresent(const QString &path)
@@ -172,7 +244,7 @@ FileResult removeFileIfPresent(const QString &path)
     QFile file(path);
     if (!file.exists() || file.remove())
         return FileResult::success();
-    return FileResult::failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    return writeFailure(path, file.errorString(), errno);
 }
 
 } // namespace qrn

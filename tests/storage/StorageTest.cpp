@@ -2,6 +2,7 @@
 #include <SettingsFile.h>
 #include <ShiftJisCodec.h>
 #include <TextCodec.h>
+#include <TextDetection.h>
 #include <TextFile.h>
 
 #include "../support/FileSizeLimit.h"
@@ -25,6 +26,11 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
+QByteArray sjisBytes(const QString &text)
+{
+    return ShiftJisCodec::encode(text, Unmappable::QuestionMark).bytes;
+}
+
 bool writeRaw(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -42,6 +48,12 @@ private slots:
     void shiftJisRoundTripsEveryMappedCharacter();
     void shiftJisCountsOnlyRoundTripsAsRepresentable();
     void shiftJisDecodesBrokenBytesWithoutLoss();
+    void jisVariantsAreWrittenAsCodePage932HoldsThem();
+    void encodingDetection_data();
+    void encodingDetection();
+    void declaredCharsetDecidesImportAndPageBytes();
+    void documentsRoundTripByteForByte_data();
+    void documentsRoundTripByteForByte();
     void unmappableCharacters_data();
     void unmappableCharacters();
 
@@ -118,8 +130,9 @@ void StorageTest::shiftJisCountsOnlyRoundTripsAsRepresentable()
     // Every BMP character either reads back as itself or is counted as not representable: none
     // is changed silently on save (ICU alone maps U+F86F to the bytes of "№").
     int representable = 0;
+    const QList<uint> variants{0x301C, 0x2016, 0x2212, 0x00A2, 0x00A3, 0x00AC, 0x2014}; // written one way on purpose
     for (uint u = 1; u < 0x10000; ++u) {
-        if (u >= 0xD800 && u <= 0xDFFF)
+        if ((u >= 0xD800 && u <= 0xDFFF) || variants.contains(u))
             continue;
         const QString c = QChar(char16_t(u));
         const EncodeResult r = ShiftJisCodec::encode(c, Unmappable::QuestionMark);
@@ -142,6 +155,97 @@ void StorageTest::shiftJisDecodesBrokenBytesWithoutLoss()
     QCOMPARE(ShiftJisCodec::decode("a\x82"), QStringLiteral("a") + QChar(0xFFFD));
     QCOMPARE(ShiftJisCodec::decode("\x82\x0d\x0a"), QString(QChar(0xFFFD)) + QStringLiteral("\r\n"));
     QCOMPARE(ShiftJisCodec::decode("\xa0"), QString(QChar(0xFFFD)));
+}
+
+void StorageTest::jisVariantsAreWrittenAsCodePage932HoldsThem()
+{
+    const QString variants = QString::fromUtf16(u"\u301C\u2016\u2212\u00A2\u00A3\u00AC\u2014");
+    const EncodeResult r = ShiftJisCodec::encode(variants, Unmappable::QuestionMark);
+    QCOMPARE(r.unmappableCount, 0);
+    QCOMPARE(r.bytes, QByteArray("\x81\x60\x81\x61\x81\x7C\x81\x91\x81\x92\x81\xCA\x81\x5C"));
+    QVERIFY(ShiftJisCodec::canEncode(variants));
+    // Reading is unchanged: the code page's own characters come back.
+    QCOMPARE(ShiftJisCodec::decode(r.bytes), QString::fromUtf16(u"\uFF5E\u2225\uFF0D\uFFE0\uFFE1\uFFE2\u2015"));
+}
+
+void StorageTest::encodingDetection_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<bool>("mark");
+    QTest::addColumn<int>("badBytes");
+    QTest::addColumn<int>("firstBadLine");
+    QTest::newRow("ascii only") << QByteArray("<p>plain\r\n") << "Shift_JIS" << false << 0 << 0;
+    QTest::newRow("shift_jis kanji") << sjisBytes(QStringLiteral("漢字のページ")) << "Shift_JIS" << false << 0 << 0;
+    QTest::newRow("half-width katakana, not utf-8") << QByteArray("\xB1\xDD\xC3") << "Shift_JIS" << false << 0 << 0;
+    // Two half-width katakana that happen to form a valid UTF-8 sequence: the rule says UTF-8.
+    QTest::newRow("katakana pair valid as utf-8") << QByteArray("\xC3\xA9") << "UTF-8" << false << 0 << 0;
+    QTest::newRow("utf-8") << QStringLiteral("日本語\nの文").toUtf8() << "UTF-8" << false << 0 << 0;
+    QTest::newRow("utf-8 with mark") << QByteArray("\xEF\xBB\xBF" "abc") << "UTF-8" << true << 0 << 0;
+    QTest::newRow("utf-16 le") << QByteArray("\xFF\xFE" "a\0", 4) << "UTF-16" << true << 0 << 0;
+    QTest::newRow("utf-16 be") << QByteArray("\xFE\xFF\0a", 4) << "UTF-16" << true << 0 << 0;
+    // One stray byte spoils UTF-8; in Shift_JIS it is one undecodable byte on its line.
+    QTest::newRow("stray byte") << (sjisBytes(QStringLiteral("一行目\r\n二行目")) + "\xA0") << "Shift_JIS" << false << 1 << 2;
+    QTest::newRow("utf-8 spoilt by a stray byte") << (QStringLiteral("日本").toUtf8() + "\xFF") << "Shift_JIS" << false << 1 << 1;
+    QTest::newRow("stray byte with mark") << QByteArray("\xEF\xBB\xBF" "a\nb\xFF") << "UTF-8" << true << 1 << 2;
+}
+
+void StorageTest::encodingDetection()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, label);
+    QFETCH(bool, mark);
+    QFETCH(int, badBytes);
+    QFETCH(int, firstBadLine);
+    const ReadTextResult r = documentFromBytes(bytes);
+    QCOMPARE(encodingLabel(r.format), label);
+    QCOMPARE(r.format.byteOrderMark, mark);
+    QCOMPARE(int(r.badBytes), badBytes);
+    QCOMPARE(int(r.firstBadLine), firstBadLine);
+}
+
+void StorageTest::declaredCharsetDecidesImportAndPageBytes()
+{
+    // A declaration wins for an import when the bytes decode in it; a false one does not.
+    const QByteArray eucPage = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=EUC-JP\">"
+                               "</head><body>\xC6\xFC\xCB\xDC</body></html>";
+    ReadTextResult r = documentFromBytes(eucPage, TextKind::Html);
+    QVERIFY(r.text.contains(QStringLiteral("日本")));
+    QCOMPARE(r.badBytes, 0);
+    const QByteArray lying = "<meta charset=\"utf-8\">" + sjisBytes(QStringLiteral("日本"));
+    r = documentFromBytes(lying, TextKind::Html);
+    QCOMPARE(encodingLabel(r.format), QStringLiteral("Shift_JIS"));
+    QVERIFY(r.text.endsWith(QStringLiteral("日本")));
+
+    // A converted page is written in what it declares; characters it cannot hold become references.
+    QCOMPARE(encodingLabel(pageFormat(QStringLiteral("<html><meta charset=\"utf-8\">"))), QStringLiteral("UTF-8"));
+    QCOMPARE(encodingLabel(pageFormat(QStringLiteral("<meta charset=x-sjis>"))), QStringLiteral("Shift_JIS"));
+    QCOMPARE(encodingLabel(pageFormat(QStringLiteral("<p>no declaration"))), QStringLiteral("Shift_JIS"));
+    QCOMPARE(encodingLabel(pageFormat(QStringLiteral("<meta charset=\"no-such-code\">"))), QStringLiteral("Shift_JIS"));
+    const TextFormat euc = pageFormat(QStringLiteral("<meta charset=\"EUC-JP\">"));
+    QCOMPARE(euc.encoding, TextEncoding::Other);
+    const EncodeResult bytes = encodeTextFile(QStringLiteral("日本😀"), euc, Unmappable::CharacterReference);
+    QCOMPARE(bytes.bytes, QByteArray("\xC6\xFC\xCB\xDC&#x1F600;\r\n"));
+    QCOMPARE(bytes.unmappableCount, 1);
+    QVERIFY(pageFormat(QString(2000, QLatin1Char(' ')) + QStringLiteral("<meta charset=utf-8>")).encoding == TextEncoding::ShiftJis);
+}
+
+void StorageTest::documentsRoundTripByteForByte_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("shift_jis crlf") << sjisBytes(QStringLiteral("＜ページ＞\r\n本文\r\n"));
+    QTest::newRow("utf-8") << QStringLiteral("＜ページ＞\r\n本文😀\r\n").toUtf8();
+    QTest::newRow("utf-8 with mark") << QByteArray("\xEF\xBB\xBF") + QStringLiteral("本文\r\n").toUtf8();
+    QTest::newRow("utf-8 lf only") << QStringLiteral("一\n二\n").toUtf8();
+    QTest::newRow("utf-16 le with mark") << QByteArray("\xFF\xFE") + QByteArray("a\0\r\0\n\0", 6);
+}
+
+void StorageTest::documentsRoundTripByteForByte()
+{
+    QFETCH(QByteArray, file);
+    const ReadTextResult r = documentFromBytes(file);
+    QCOMPARE(r.badBytes, 0);
+    QCOMPARE(encodeTextFile(r.text, r.format, Unmappable::QuestionMark).bytes, file);
 }
 
 void StorageTest::unmappableCharacters_data()

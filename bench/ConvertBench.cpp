@@ -16,11 +16,18 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 using namespace qrn;
 
@@ -145,23 +152,30 @@ void BM_ToHtmlThenEncode(benchmark::State &state, std::size_t size)
     state.SetBytesProcessed(state.iterations() * utf16Bytes(doc));
 }
 
+// Inputs for the command-line peers, in a folder of their own: Shift_JIS Japanese tags for
+// qrn-convert, Markdown for md4c, 10 KB (start-up dominates) and 10 MB.
 struct FileToFile {
     QTemporaryDir dir;
-    QString tagsIn, htmlOut, mdIn, mdOut;
+    QString dictionary;
+    QString tagsIn(std::size_t size) const { return dir.filePath(QStringLiteral("in%1.qrnf").arg(size)); }
+    QString mdIn(std::size_t size) const { return dir.filePath(QStringLiteral("in%1.md").arg(size)); }
+    QString out() const { return dir.filePath(QStringLiteral("out.html")); }
+
     FileToFile()
     {
-        tagsIn = dir.filePath(QStringLiteral("in.qrnf"));
-        htmlOut = dir.filePath(QStringLiteral("out.html"));
-        mdIn = dir.filePath(QStringLiteral("in.md"));
-        mdOut = dir.filePath(QStringLiteral("out.html2"));
-        QFile t(tagsIn);
-        t.open(QIODevice::WriteOnly);
-        t.write(ShiftJisCodec::encode(fromU16(fixture().tags[10 * MB]), Unmappable::QuestionMark).bytes);
-        QFile m(mdIn);
-        m.open(QIODevice::WriteOnly);
-        m.write(fixture().markdown[10 * MB].data(), qint64(fixture().markdown[10 * MB].size()));
+        for (std::size_t size : {std::size_t(10 * 1024), 10 * MB}) {
+            const std::u16string tags = size == 10 * MB ? fixture().tags[size] : bench::makeTagDocument(size);
+            const std::string md = size == 10 * MB ? fixture().markdown[size] : bench::makeMarkdownDocument(size);
+            QFile t(tagsIn(size));
+            t.open(QIODevice::WriteOnly);
+            t.write(ShiftJisCodec::encode(fromU16(tags), Unmappable::QuestionMark).bytes);
+            QFile m(mdIn(size));
+            m.open(QIODevice::WriteOnly);
+            m.write(md.data(), qint64(md.size()));
+        }
         // The converter reads its default dictionary from its own folder: pass one explicitly.
-        QFile d(dir.filePath(QStringLiteral("dict.dat")));
+        dictionary = dir.filePath(QStringLiteral("dict.dat"));
+        QFile d(dictionary);
         d.open(QIODevice::WriteOnly);
         d.write("EndTagCom\r\n");
     }
@@ -173,27 +187,76 @@ FileToFile &files()
     return f;
 }
 
-void runCommand(benchmark::State &state, const std::string &command)
+// Runs a program to its end; its peak resident memory in bytes, or -1 when it failed.
+long long runMeasured(const std::vector<std::string> &args)
 {
-    if (std::system(command.c_str()) != 0)
-        state.SkipWithError("command failed");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char *> argv;
+        for (const std::string &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return static_cast<long long>(usage.ru_maxrss) * 1024;
 }
 
-void BM_QrnConvertFile(benchmark::State &state)
+std::vector<std::string> qrnConvertArgs(const QString &in, const QString &out)
 {
-    const std::string cmd = std::string(QRN_CONVERT_EXE) + " to-html --dict '"
-                            + files().dir.filePath(QStringLiteral("dict.dat")).toStdString() + "' '"
-                            + files().tagsIn.toStdString() + "' '" + files().htmlOut.toStdString() + "'";
-    for (auto _ : state)
-        runCommand(state, cmd);
+    return {QRN_CONVERT_EXE, "to-html", "--dict", files().dictionary.toStdString(), in.toStdString(), out.toStdString()};
 }
 
-void BM_Md4cFile(benchmark::State &state)
+void BM_QrnConvertFile(benchmark::State &state, std::size_t size)
 {
-    const std::string cmd = std::string(MD4C_FILE_EXE) + " '" + files().mdIn.toStdString() + "' '"
-                            + files().mdOut.toStdString() + "'";
+    const auto args = qrnConvertArgs(files().tagsIn(size), files().out());
     for (auto _ : state)
-        runCommand(state, cmd);
+        if (runMeasured(args) < 0)
+            state.SkipWithError("qrn-convert failed");
+}
+
+void BM_Md4cFile(benchmark::State &state, std::size_t size)
+{
+    const std::vector<std::string> args{MD4C_FILE_EXE, files().mdIn(size).toStdString(), files().out().toStdString()};
+    for (auto _ : state)
+        if (runMeasured(args) < 0)
+            state.SkipWithError("md4c-file failed");
+}
+
+// Peak memory of each command on a 100 MB input, as a multiple of the input's size.
+struct PeakMemory {
+    double qrnConvert = -1, md4c = -1;
+};
+
+PeakMemory measurePeakMemory()
+{
+    PeakMemory peak;
+    QTemporaryDir dir;
+    const QString tags = dir.filePath(QStringLiteral("big.qrnf")), md = dir.filePath(QStringLiteral("big.md"));
+    qint64 tagBytes = 0, mdBytes = 0;
+    {
+        const QByteArray tenTags = ShiftJisCodec::encode(fromU16(fixture().tags[10 * MB]), Unmappable::QuestionMark).bytes;
+        QFile t(tags);
+        t.open(QIODevice::WriteOnly);
+        for (int i = 0; i < 10; ++i)
+            tagBytes += t.write(tenTags);
+        QFile m(md);
+        m.open(QIODevice::WriteOnly);
+        for (int i = 0; i < 10; ++i)
+            mdBytes += m.write(fixture().markdown[10 * MB].data(), qint64(fixture().markdown[10 * MB].size()));
+    }
+    const long long q = runMeasured(qrnConvertArgs(tags, dir.filePath(QStringLiteral("big.html"))));
+    const long long m =
+        runMeasured({MD4C_FILE_EXE, md.toStdString(), dir.filePath(QStringLiteral("big2.html")).toStdString()});
+    if (q > 0)
+        peak.qrnConvert = double(q) / double(tagBytes);
+    if (m > 0)
+        peak.md4c = double(m) / double(mdBytes);
+    return peak;
 }
 
 // Keeps each run's time per iteration and throughput by benchmark name.
@@ -239,8 +302,11 @@ void registerAll()
         RegisterBenchmark(("LiteralToJapaneseTags/1MB/" + std::to_string(n)).c_str(), BM_LiteralToJapaneseTags, MB, n)
             ->Unit(benchmark::kMillisecond)->Iterations(n > 1000 ? 1 : 5);
     }
-    RegisterBenchmark("QrnConvertFile/10MB", BM_QrnConvertFile)->Unit(benchmark::kMillisecond)->Iterations(5);
-    RegisterBenchmark("Md4cFile/10MB", BM_Md4cFile)->Unit(benchmark::kMillisecond)->Iterations(5);
+    RegisterBenchmark("QrnConvertFile/10KB", BM_QrnConvertFile, std::size_t(10 * 1024))
+        ->Unit(benchmark::kMillisecond)->Iterations(50);
+    RegisterBenchmark("Md4cFile/10KB", BM_Md4cFile, std::size_t(10 * 1024))->Unit(benchmark::kMillisecond)->Iterations(50);
+    RegisterBenchmark("QrnConvertFile/10MB", BM_QrnConvertFile, 10 * MB)->Unit(benchmark::kMillisecond)->Iterations(5);
+    RegisterBenchmark("Md4cFile/10MB", BM_Md4cFile, 10 * MB)->Unit(benchmark::kMillisecond)->Iterations(5);
 }
 
 void printRatio(const char *what, double value, const char *target, bool met)
@@ -297,9 +363,19 @@ int main(int argc, char **argv)
         const double r = sec["ToHtmlThenEncode/1MB"] / sec["ToHtml/1MB/300"];
         printRatio("convert + Shift_JIS encode / convert alone, 1MB", r, "<= 2", r <= 2);
     }
+    if (sec.count("QrnConvertFile/10KB") && sec.count("Md4cFile/10KB")) {
+        const double r = sec["QrnConvertFile/10KB"] / sec["Md4cFile/10KB"];
+        printRatio("qrn-convert file / md4c file, 10KB (start-up)", r, "<= 1.5", r <= 1.5);
+    }
     if (sec.count("QrnConvertFile/10MB") && sec.count("Md4cFile/10MB")) {
         const double r = sec["QrnConvertFile/10MB"] / sec["Md4cFile/10MB"];
         printRatio("qrn-convert file / md4c file, 10MB", r, "<= 1", r <= 1);
+    }
+    const bool filtered = std::any_of(argv, argv + argc, [](const char *a) { return std::strncmp(a, "--benchmark_filter", 18) == 0; });
+    if (!filtered) {
+        const PeakMemory peak = measurePeakMemory();
+        printRatio("qrn-convert peak memory / input, 100MB", peak.qrnConvert, "<= 3", peak.qrnConvert > 0 && peak.qrnConvert <= 3);
+        std::printf("  %-58s %10.2f\n", "md4c-file peak memory / input, 100MB", peak.md4c);
     }
     benchmark::Shutdown();
     return 0;

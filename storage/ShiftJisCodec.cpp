@@ -76,6 +76,9 @@ QString ShiftJisCodec::decode(QByteArrayView bytes, qsizetype &badBytes, qsizety
         }
     }
     out.resize(dst - reinterpret_cast<char16_t *>(out.data()));
+    // Two-byte characters leave part of the buffer unused: give it back for large texts.
+    if (out.capacity() > 4096 && out.size() < out.capacity() * 3 / 4)
+        out.squeeze();
     return out;
 }
 

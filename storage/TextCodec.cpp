@@ -203,6 +203,20 @@ bool canEncode(QStringView text, const TextFormat &format)
     return IcuCodec::encode(text, format.otherName, Unmappable::QuestionMark).unmappableCount == 0;
 }
 
+QString documentTextFromFileText(QString &&fileText)
+{
+    QString text = std::move(fileText);
+    const QChar *p = text.constData();
+    const QChar *const end = p + text.size();
+    for (const QChar *cr = std::find(p, end, QLatin1Char('\r')); cr != end; cr = std::find(cr + 1, end, QLatin1Char('\r'))) {
+        if (cr + 1 == end || cr[1] != QLatin1Char('\n'))
+            return documentTextFromFileText(QStringView(text));
+    }
+    if (text.endsWith(QLatin1String("\r\n")))
+        text.chop(2);
+    return text;
+}
+
 QString documentTextFromFileText(QStringView fileText)
 {
     QString out;

@@ -41,6 +41,8 @@ QByteArray byteOrderMark(TextEncoding encoding);
 // The document reading rule: a line ends at CR LF or at a lone CR (a lone LF stays inside its
 // line); lines are joined again with CR LF, and the line end that ends the text is dropped.
 QString documentTextFromFileText(QStringView fileText);
+// The same on a text the caller gives up: without lone CRs it is changed in place, not copied.
+QString documentTextFromFileText(QString &&fileText);
 
 // The core works on std::u16string; QString holds the same UTF-16 code units.
 inline std::u16string_view toU16View(QStringView s) { return {s.utf16(), static_cast<std::size_t>(s.size())}; }

@@ -3,23 +3,11 @@
 #include "IcuCodec.h"
 #include "TextCodec.h"
 
-#include <QRegularExpression>
 
 namespace qrn {
 
 namespace {
 constexpr qsizetype DeclarationWindow = 1024;
-
-// Lines before the byte offset, counting CR LF, a lone CR and a lone LF each as one line end.
-qsizetype lineOfOffset(QByteArrayView bytes, qsizetype offset)
-{
-    qsizetype line = 1;
-    for (qsizetype i = 0; i < offset && i < bytes.size(); ++i) {
-        if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n')))
-            ++line;
-    }
-    return line;
-}
 
 // LF when the text has line ends and every one is an LF alone.
 LineEnd lineEndsOf(QStringView text)
@@ -34,13 +22,23 @@ DetectedText decodeAs(QByteArrayView bytes, TextFormat format)
     d.text = r.text;
     d.badBytes = r.badBytes;
     if (r.badBytes > 0)
-        d.firstBadLine = lineOfOffset(bytes, r.firstBadOffset);
+        d.firstBadLine = lineOfByteOffset(bytes, r.firstBadOffset);
     if (format.encoding != TextEncoding::ShiftJis)
         format.lineEnd = lineEndsOf(d.text);
     d.format = format;
     return d;
 }
 } // namespace
+
+qsizetype lineOfByteOffset(QByteArrayView bytes, qsizetype offset)
+{
+    qsizetype line = 1;
+    for (qsizetype i = 0; i < offset && i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n')))
+            ++line;
+    }
+    return line;
+}
 
 DetectedText decodeDetected(QByteArrayView bytes)
 {
@@ -77,12 +75,43 @@ DetectedText decodeDetectedHtml(QByteArrayView bytes)
 
 std::optional<QByteArray> declaredCharset(QStringView head)
 {
-    static const QRegularExpression meta(QStringLiteral("<meta\\b[^>]*?\\bcharset\\s*=\\s*[\"']?\\s*([A-Za-z0-9_.:\\-]+)"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = meta.match(head.first(std::min(head.size(), DeclarationWindow)).toString());
-    if (!m.hasMatch())
-        return std::nullopt;
-    return m.captured(1).toLatin1();
+    // A plain scan rather than a regular expression: it runs for every preview refresh, and a
+    // compiled pattern would cost every qrn-convert run its start-up.
+    head = head.first(std::min(head.size(), DeclarationWindow));
+    const auto isNameChar = [](QChar c) {
+        return c.isLetterOrNumber() && c.unicode() < 0x80 ? true : QStringView(u"_.:-").contains(c);
+    };
+    for (qsizetype meta = head.indexOf(u"<meta", 0, Qt::CaseInsensitive); meta >= 0;
+         meta = head.indexOf(u"<meta", meta + 5, Qt::CaseInsensitive)) {
+        if (meta + 5 < head.size() && isNameChar(head[meta + 5]))
+            continue; // <metadata> and the like
+        qsizetype end = head.indexOf(u'>', meta);
+        if (end < 0)
+            end = head.size();
+        const QStringView tag = head.sliced(meta, end - meta);
+        const qsizetype charset = tag.indexOf(u"charset", 0, Qt::CaseInsensitive);
+        if (charset < 0)
+            continue;
+        qsizetype i = charset + 7;
+        const auto skipBlanks = [&] {
+            while (i < tag.size() && tag[i].isSpace())
+                ++i;
+        };
+        skipBlanks();
+        if (i >= tag.size() || tag[i] != u'=')
+            continue;
+        ++i;
+        skipBlanks();
+        if (i < tag.size() && (tag[i] == u'"' || tag[i] == u'\''))
+            ++i;
+        skipBlanks();
+        const qsizetype start = i;
+        while (i < tag.size() && isNameChar(tag[i]))
+            ++i;
+        if (i > start)
+            return tag.sliced(start, i - start).toLatin1();
+    }
+    return std::nullopt;
 }
 
 std::optional<TextFormat> formatForCharset(const QByteArray &name)

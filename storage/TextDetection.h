@@ -37,6 +37,9 @@ std::optional<QByteArray> declaredCharset(QStringView head);
 // (UTF-8, Shift_JIS and its other names, or any other ICU can write), Shift_JIS otherwise.
 TextFormat pageFormat(QStringView html);
 
+// The 1-based line a byte offset lies on; CR LF, a lone CR and a lone LF each end a line.
+qsizetype lineOfByteOffset(QByteArrayView bytes, qsizetype offset);
+
 // The encoding a charset name stands for; nothing when no converter knows it.
 std::optional<TextFormat> formatForCharset(const QByteArray &name);
 

@@ -83,7 +83,7 @@ ReadTextResult documentFromBytes(QByteArrayView bytes, TextKind kind)
     // A file whose lines end in LF alone has them read as line ends, to be written back as LF.
     if (d.format.lineEnd == LineEnd::Lf)
         d.text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return {true, documentTextFromFileText(d.text), {}, FileErrorCause::None, d.format, d.badBytes, d.firstBadLine};
+    return {true, documentTextFromFileText(std::move(d.text)), {}, FileErrorCause::None, d.format, d.badBytes, d.firstBadLine};
 }
 
 ReadTextResult readDocumentFile(const QString &path, TextKind kind)

@@ -4,6 +4,7 @@
 #include <HenkanMod.h>
 #include <ProgramFiles.h>
 #include <TextCodec.h>
+#include <TextDetection.h>
 #include <TextFile.h>
 #include <Version.h>
 
@@ -21,39 +22,52 @@ namespace {
 
 const char HelpText[] =
     "Usage:\n"
-    "  qrn-convert to-html [--dict FILE] [--encoding shift_jis|utf-8] [INPUT [OUTPUT]]\n"
-    "  qrn-convert to-tags [--dict FILE] [--encoding shift_jis|utf-8] [INPUT [OUTPUT]]\n"
+    "  qrn-convert to-html [--dict FILE] [--encoding E] [--strict] [INPUT [OUTPUT]]\n"
+    "  qrn-convert to-tags [--dict FILE] [--encoding E] [--strict] [INPUT [OUTPUT]]\n"
     "  qrn-convert to-html|to-tags [--dict FILE] [--encoding E] --out-dir DIR FILE...\n"
     "\n"
     "Converts Japanese-tag documents to HTML (to-html) or HTML to Japanese tags (to-tags)\n"
     "with the editor's tag dictionary.\n"
     "\n"
-    "  --dict FILE       dictionary in the KirikoDate.dat format\n"
-    "                    (default: KirikoDate.dat in the program's folder)\n"
-    "  --encoding E      encoding of the dictionary, input and output: shift_jis (default)\n"
-    "                    or utf-8\n"
-    "  --out-dir DIR     convert every FILE into DIR, as NAME.html (to-html) or\n"
-    "                    NAME.qrnf (to-tags)\n"
-    "  --help            show this text\n"
-    "  --version         show the version\n"
+    "  --dict FILE          dictionary in the KirikoDate.dat format\n"
+    "                       (default: KirikoDate.dat in the program's folder)\n"
+    "  --dict-encoding E    encoding of the dictionary: shift_jis (default) or utf-8\n"
+    "  --encoding E         encoding of the input and output: auto (default), shift_jis\n"
+    "                       or utf-8\n"
+    "  --strict             fail (exit status 1) when the input holds bytes that its\n"
+    "                       encoding cannot decode\n"
+    "  --out-dir DIR        convert every FILE into DIR, as NAME.html (to-html) or\n"
+    "                       NAME.qrnf (to-tags)\n"
+    "  --help               show this text\n"
+    "  --version            show the version\n"
+    "\n"
+    "With auto, an input with a UTF-8 or UTF-16 byte-order mark is read in that encoding,\n"
+    "one that is valid UTF-8 holding a multi-byte character as UTF-8, anything else as\n"
+    "Shift_JIS; an HTML input's <meta charset> wins when the bytes decode in it. The output\n"
+    "of to-tags is written in the encoding the input was read in; the output of to-html in\n"
+    "the encoding the page declares (<meta charset>), Shift_JIS when it declares none.\n"
+    "Bytes the encoding cannot decode become U+FFFD, with a note on standard error.\n"
     "\n"
     "INPUT absent or \"-\" reads standard input; OUTPUT absent or \"-\" writes standard output.\n"
     "Lines of the input end at CR LF or a lone CR, or at LF when its first line ends in LF;\n"
     "the output ends its lines the same way (CR LF when the input is a single line).\n"
-    "In Shift_JIS, characters the code page cannot hold are written as character references\n"
+    "Characters the output's encoding cannot hold are written as character references\n"
     "(&#x...;) in HTML and as \"?\" in Japanese tags, with a note on standard error.\n"
     "\n"
     "Inputs larger than 1 GiB are refused. An OUTPUT that is the INPUT itself, or two inputs\n"
     "that --out-dir would write to one file, are refused before anything is written.\n"
     "\n"
-    "Exit status: 0 success, 1 a file could not be read or written, 2 wrong usage.\n";
+    "Exit status: 0 success, 1 a file could not be read or written (or, with --strict, held\n"
+    "undecodable bytes), 2 wrong usage.\n";
 
 enum class Direction { ToHtml, ToTags };
 
 struct Options {
     Direction direction = Direction::ToHtml;
     QString dictionary;
-    TextEncoding encoding = TextEncoding::ShiftJis;
+    TextFormat dictionaryEncoding = TextEncoding::ShiftJis;
+    std::optional<TextFormat> encoding; // none: detected on reading, as the editor does
+    bool strict = false;
     QString outDir;
     bool hasOutDir = false;
     QStringList operands;
@@ -68,7 +82,7 @@ void say(QIODevice &err, const QString &line)
     err.write((QStringLiteral("qrn-convert: ") + line + QLatin1Char('\n')).toLocal8Bit());
 }
 
-std::optional<TextEncoding> parseEncoding(const QString &name)
+std::optional<TextFormat> parseEncoding(const QString &name)
 {
     const QString n = name.toLower();
     if (n == QLatin1String("shift_jis") || n == QLatin1String("shift-jis") || n == QLatin1String("sjis")
@@ -87,12 +101,14 @@ struct CommandLine {
     QCommandLineOption version{QStringLiteral("version")};
     QCommandLineOption dict{QStringLiteral("dict"), QString(), QStringLiteral("FILE")};
     QCommandLineOption encoding{QStringLiteral("encoding"), QString(), QStringLiteral("E")};
+    QCommandLineOption dictEncoding{QStringLiteral("dict-encoding"), QString(), QStringLiteral("E")};
+    QCommandLineOption strict{QStringLiteral("strict")};
     QCommandLineOption outDir{QStringLiteral("out-dir"), QString(), QStringLiteral("DIR")};
     bool parsed = false;
 
     explicit CommandLine(const QStringList &args)
     {
-        parser.addOptions({help, version, dict, encoding, outDir});
+        parser.addOptions({help, version, dict, encoding, dictEncoding, strict, outDir});
         parsed = parser.parse(QStringList{QStringLiteral("qrn-convert")} + args);
     }
 
@@ -104,7 +120,7 @@ struct CommandLine {
             return QStringLiteral("unknown option '%1%2'").arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
         }
         // Every option but these takes no value; one of them last on the line has none.
-        for (const QCommandLineOption *o : {&dict, &encoding, &outDir})
+        for (const QCommandLineOption *o : {&dict, &encoding, &dictEncoding, &outDir})
             if (!args.isEmpty() && args.constLast() == QStringLiteral("--") + o->names().constFirst())
                 return QStringLiteral("option %1 needs a value").arg(args.constLast());
         return parser.errorText();
@@ -118,11 +134,21 @@ std::optional<UsageError> readOptions(const CommandLine &line, Options &opt)
         opt.dictionary = line.parser.value(line.dict);
     if (line.parser.isSet(line.encoding)) {
         const QString name = line.parser.value(line.encoding);
+        if (name.compare(QLatin1String("auto"), Qt::CaseInsensitive) != 0) {
+            const auto enc = parseEncoding(name);
+            if (!enc)
+                return UsageError{QStringLiteral("unknown encoding '%1' (use auto, shift_jis or utf-8)").arg(name)};
+            opt.encoding = *enc;
+        }
+    }
+    if (line.parser.isSet(line.dictEncoding)) {
+        const QString name = line.parser.value(line.dictEncoding);
         const auto enc = parseEncoding(name);
         if (!enc)
             return UsageError{QStringLiteral("unknown encoding '%1' (use shift_jis or utf-8)").arg(name)};
-        opt.encoding = *enc;
+        opt.dictionaryEncoding = *enc;
     }
+    opt.strict = line.parser.isSet(line.strict);
     opt.hasOutDir = line.parser.isSet(line.outDir);
     if (opt.hasOutDir)
         opt.outDir = line.parser.value(line.outDir);
@@ -139,52 +165,87 @@ std::optional<UsageError> readOptions(const CommandLine &line, Options &opt)
     return std::nullopt;
 }
 
-// How the output's lines end.
-enum class LineEnd { CrLf, Lf };
-
-// An input as the converter takes it: its text and the line end the output keeps.
+// An input as the converter takes it: its text, the format it was read in, the line end the
+// output keeps, and what could not be decoded.
 struct InputText {
     QString text;
+    TextFormat format;
     LineEnd lineEnd = LineEnd::CrLf;
+    qsizetype badBytes = 0;
+    qsizetype firstBadLine = 0;
 };
 
-// The first line end decides. A lone LF there means LF lines: they are converted as they stand and
-// the output keeps LF. Otherwise the editor's document rule applies (lines end at CR LF or a lone
-// CR) and the output ends its lines in CR LF, as a text of a single line does.
-InputText inputText(QString decoded)
+// Decodes an input in the given encoding, or by the editor's detection rule. For the lines, the
+// first line end decides: a lone LF there means LF lines, converted as they stand, and the
+// output keeps LF. Otherwise the editor's document rule applies (lines end at CR LF or a lone CR)
+// and the output ends its lines in CR LF, as a text of a single line does.
+InputText inputText(QByteArray &&fileBytes, const std::optional<TextFormat> &encoding, Direction direction)
 {
-    for (const QChar c : std::as_const(decoded)) {
+    // The bytes go as soon as they are decoded: large inputs hold one copy at a time.
+    const QByteArray bytes = std::move(fileBytes);
+    InputText input;
+    if (encoding) {
+        DecodeResult d = decodeChecked(bytes, *encoding);
+        input.text = std::move(d.text);
+        input.format = *encoding;
+        input.badBytes = d.badBytes;
+        input.firstBadLine = d.badBytes > 0 ? lineOfByteOffset(bytes, d.firstBadOffset) : 0;
+    } else {
+        DetectedText d = direction == Direction::ToTags ? decodeDetectedHtml(bytes) : decodeDetected(bytes);
+        input.text = std::move(d.text);
+        input.format = d.format;
+        input.badBytes = d.badBytes;
+        input.firstBadLine = d.firstBadLine;
+    }
+    for (const QChar c : std::as_const(input.text)) {
         if (c == QLatin1Char('\r'))
             break;
         if (c == QLatin1Char('\n')) {
-            if (decoded.endsWith(QLatin1Char('\n')))
-                decoded.chop(1);
-            return {std::move(decoded), LineEnd::Lf};
+            if (input.text.endsWith(QLatin1Char('\n')))
+                input.text.chop(1);
+            input.lineEnd = LineEnd::Lf;
+            return input;
         }
     }
-    return {documentTextFromFileText(decoded), LineEnd::CrLf};
+    input.text = documentTextFromFileText(std::move(input.text));
+    return input;
 }
 
-// Converts one text and encodes it with the line end that ends its last line.
-EncodeResult convertAndEncode(const HenkanMod &henkan, Direction direction, const InputText &input,
-                              TextEncoding encoding)
+// Converts one text and encodes it: to-html in what the page declares (in the given encoding
+// when one was given), to-tags in what the input was read in; lines end as the input's did.
+EncodeResult convertAndEncode(const HenkanMod &henkan, Direction direction, InputText &&input,
+                              const std::optional<TextFormat> &encoding)
 {
     const bool toHtml = direction == Direction::ToHtml;
-    QString converted = fromU16(toHtml ? henkan.ToHtml(toU16View(input.text)) : henkan.ToJapaneseTags(toU16View(input.text)));
-    const Unmappable policy = toHtml ? Unmappable::CharacterReference : Unmappable::QuestionMark;
-    if (input.lineEnd == LineEnd::CrLf)
-        return encodeTextFile(converted, encoding, policy);
-    converted += QLatin1Char('\n');
-    return encodeText(converted, encoding, policy);
+    const std::u16string converted =
+        toHtml ? henkan.ToHtml(toU16View(input.text)) : henkan.ToJapaneseTags(toU16View(input.text));
+    input.text = QString(); // no longer needed: the output's buffers take its place
+    const QStringView view(converted.data(), qsizetype(converted.size()));
+    TextFormat format = encoding ? *encoding : toHtml ? pageFormat(view) : input.format;
+    format.lineEnd = input.lineEnd;
+    return encodeTextFile(view, format, toHtml ? Unmappable::CharacterReference : Unmappable::QuestionMark);
 }
 
 // HTML keeps such characters as references; only Japanese-tag output loses them to "?".
 void reportReplaced(QIODevice &err, Direction direction, const EncodeResult &encoded, const QString &outputName)
 {
     if (direction == Direction::ToTags && encoded.unmappableCount > 0)
-        say(err, QStringLiteral("%1: %2 character(s) that Shift_JIS cannot hold were written as \"?\"")
+        say(err, QStringLiteral("%1: %2 character(s) that the output's encoding cannot hold were written as \"?\"")
                      .arg(outputName)
                      .arg(encoded.unmappableCount));
+}
+
+// A note on bytes the input's encoding could not decode; false when --strict makes them an error.
+bool reportUndecodable(QIODevice &err, const Options &opt, const InputText &input, const QString &inputName)
+{
+    if (input.badBytes == 0)
+        return true;
+    say(err, QStringLiteral("%1: %2 byte(s) that %3 cannot decode, the first on line %4, read as U+FFFD")
+                 .arg(inputName)
+                 .arg(input.badBytes)
+                 .arg(encodingLabel(input.format))
+                 .arg(input.firstBadLine));
+    return !opt.strict;
 }
 
 // Where --out-dir writes the conversion of one input.
@@ -238,15 +299,17 @@ public:
     {
         const QString input = m_opt.operands.value(0, QStringLiteral("-"));
         const QString output = m_opt.operands.value(1, QStringLiteral("-"));
-        const ReadBytesResult read = input == QLatin1String("-")
+        ReadBytesResult read = input == QLatin1String("-")
                                          ? readDeviceBytes(m_in, QStringLiteral("standard input"))
                                          : readFileBytes(input);
         if (!read.ok) {
             say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
             return ConvertFileError;
         }
-        const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction,
-                                                      inputText(decodeText(read.bytes, m_opt.encoding)), m_opt.encoding);
+        InputText text = inputText(std::move(read.bytes), m_opt.encoding, m_opt.direction);
+        if (!reportUndecodable(m_err, m_opt, text, input == QLatin1String("-") ? QStringLiteral("standard input") : input))
+            return ConvertFileError;
+        const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction, std::move(text), m_opt.encoding);
         if (output == QLatin1String("-")) {
             // Buffered output can fail only when flushed: a full disk or a closed pipe is an error too.
             auto *file = qobject_cast<QFileDevice *>(&m_out);
@@ -274,15 +337,19 @@ public:
         }
         int status = ConvertOk;
         for (const QString &input : m_opt.operands) {
-            const ReadBytesResult read = readFileBytes(input);
+            ReadBytesResult read = readFileBytes(input);
             if (!read.ok) {
                 say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
                 status = ConvertFileError;
                 continue;
             }
             const QString output = outDirTarget(m_opt, input);
-            const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction,
-                                                          inputText(decodeText(read.bytes, m_opt.encoding)), m_opt.encoding);
+            InputText text = inputText(std::move(read.bytes), m_opt.encoding, m_opt.direction);
+            if (!reportUndecodable(m_err, m_opt, text, input)) {
+                status = ConvertFileError;
+                continue;
+            }
+            const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction, std::move(text), m_opt.encoding);
             const FileResult written = writeFileAtomically(output, encoded.bytes);
             if (!written.ok) {
                 say(m_err, QStringLiteral("cannot write output %1").arg(written.error));
@@ -343,7 +410,7 @@ int runConvertCommand(const QStringList &args, const QString &programFolder, QIO
     const QString dictionary =
         opt.dictionary.isEmpty() ? joinPath(programFolder, DictionaryFileName) : opt.dictionary;
     HenkanMod henkan;
-    DictionaryFile dictionaryFile(dictionary, opt.encoding);
+    DictionaryFile dictionaryFile(dictionary, opt.dictionaryEncoding.encoding);
     const DictionaryLoadResult loaded = dictionaryFile.load(henkan.tagTable());
     if (!loaded.file.ok) {
         say(err, QStringLiteral("cannot read dictionary %1").arg(loaded.file.error));

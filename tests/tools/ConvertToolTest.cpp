@@ -119,25 +119,49 @@ private slots:
                  QStringLiteral("＜ページ＞＜全体　背景色＝「白」＞x＜全体終わり＞＜ページ終わり＞\r\n"));
     }
 
-    void charactersShiftJisCannotHold()
+    void encodingsOfInputsOutputsAndDictionary()
     {
-        // A UTF-8 dictionary and input can carry what Shift_JIS cannot.
+        // A UTF-8 dictionary, named as such, and an input forced to UTF-8 carry what Shift_JIS cannot.
         TagTable table;
         QVERIFY(DictionaryFile(path(QStringLiteral("KirikoDate.dat"))).load(table).file.ok);
         QVERIFY(writeDictionaryFile(path(QStringLiteral("utf8.dat")), table, TextEncoding::Utf8).ok);
         writeFile(QStringLiteral("emoji.txt"), QStringLiteral("＜段落＞😀€").toUtf8());
-        Run r = run({QStringLiteral("to-html"), QStringLiteral("--encoding=utf-8"), QStringLiteral("--dict"),
-                     path(QStringLiteral("utf8.dat")), path(QStringLiteral("emoji.txt"))});
+        Run r = run({QStringLiteral("to-html"), QStringLiteral("--encoding=utf-8"), QStringLiteral("--dict-encoding"),
+                     QStringLiteral("utf-8"), QStringLiteral("--dict"), path(QStringLiteral("utf8.dat")),
+                     path(QStringLiteral("emoji.txt"))});
         QCOMPARE(r.status, 0);
         QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("<p>😀€\r\n"));
 
-        // A byte that maps to nothing decodes to U+FFFD, which Shift_JIS cannot hold either:
-        // HTML keeps it as a character reference, silently.
-        writeFile(QStringLiteral("broken.qrnf"), QByteArray("<p>\xa0</p>"));
-        r = run({QStringLiteral("to-html"), path(QStringLiteral("broken.qrnf"))});
+        // By default a UTF-8 document is recognised and converted with the Shift_JIS dictionary;
+        // the page declares no charset, so it is written in Shift_JIS with references.
+        r = run({QStringLiteral("to-html"), path(QStringLiteral("emoji.txt"))});
         QCOMPARE(r.status, 0);
-        QCOMPARE(r.out, QByteArray("<p>&#xFFFD;</p>\r\n"));
+        QCOMPARE(r.out, QByteArray("<p>&#x1F600;&#x20AC;\r\n"));
         QCOMPARE(r.err, QString());
+        // A page that declares UTF-8 is written in UTF-8.
+        writeFile(QStringLiteral("declared.txt"),
+                  QStringLiteral("＜メタ情報　文字コード＝「utf-8」＞😀").toUtf8());
+        r = run({QStringLiteral("to-html"), path(QStringLiteral("declared.txt"))});
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("<meta charset=\"utf-8\">😀\r\n"));
+        // Japanese tags go back in the encoding the HTML was read in.
+        r = run({QStringLiteral("to-tags")}, QStringLiteral("<p>日本😀</p>").toUtf8());
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("＜段落＞日本😀＜段落終わり＞\r\n"));
+    }
+
+    void undecodableBytesAreReportedAndFailUnderStrict()
+    {
+        // A byte that maps to nothing decodes to U+FFFD, kept as a reference; the run says so.
+        writeFile(QStringLiteral("broken.qrnf"), QByteArray("<p>\r\n\xa0</p>"));
+        Run r = run({QStringLiteral("to-html"), path(QStringLiteral("broken.qrnf"))});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QByteArray("<p>\r\n&#xFFFD;</p>\r\n"));
+        QVERIFY2(r.err.contains(path(QStringLiteral("broken.qrnf"))) && r.err.contains(QStringLiteral(" 1 "))
+                     && r.err.contains(QStringLiteral("line 2")),
+                 qPrintable(r.err));
+        r = run({QStringLiteral("to-html"), QStringLiteral("--strict"), path(QStringLiteral("broken.qrnf")),
+                 path(QStringLiteral("strict.html"))});
+        QCOMPARE(r.status, 1);
+        QVERIFY(!QFile::exists(path(QStringLiteral("strict.html"))));
     }
 
     void replacementsAreReportedForJapaneseTags()

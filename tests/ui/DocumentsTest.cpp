@@ -238,6 +238,16 @@ void DocumentsTest::menuCommandsReachTheSessionAndTheWindowFollows()
     h.brw().finishLoad();
     QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [") + file + QStringLiteral("]"));
 
+    // The status bar's last panel names the document's encoding.
+    QCOMPARE(h.form->StaEncoding->text(), QStringLiteral("Shift_JIS"));
+    const QString utf8 = site.filePath(QStringLiteral("utf8.qrnf"));
+    QVERIFY(writeBytes(utf8, QStringLiteral("本文😀\r\n").toUtf8()));
+    h.dialogs->chooseFile(Dlg::OpenDialog, utf8);
+    h.form->mmnyOpen->trigger();
+    QCOMPARE(h.form->StaEncoding->text(), QStringLiteral("UTF-8"));
+    h.dialogs->chooseFile(Dlg::SaveDialog, file);
+    h.form->mmnyName->trigger();
+
     // New, open, save, export and import reach the session from their menu items.
     h.form->MainText->setText(QStringLiteral("二"));
     h.form->mnySave->trigger();
@@ -251,6 +261,7 @@ void DocumentsTest::menuCommandsReachTheSessionAndTheWindowFollows()
     h.form->mmnyNew->trigger();
     QCOMPARE(h.text(), fromU16(NewDocumentTemplate()));
     QCOMPARE(h.session().WorkFolder(), h.dir.path());
+    QCOMPARE(h.form->StaEncoding->text(), QStringLiteral("Shift_JIS"));
     h.verifyScriptsUsed();
 }
 

@@ -6,6 +6,7 @@
 #include <SettingsFile.h>
 #include <dialogs/Form1.h>
 
+#include <QLabel>
 #include <QPlainTextEdit>
 
 using namespace qrn;
@@ -251,7 +252,7 @@ void DocumentsTest::menuCommandsReachTheSessionAndTheWindowFollows()
     // New, open, save, export and import reach the session from their menu items.
     h.form->MainText->setText(QStringLiteral("二"));
     h.form->mnySave->trigger();
-    QCOMPARE(readAllBytes(file), sjis(QStringLiteral("二\r\n")));
+    QCOMPARE(readAllBytes(file), QStringLiteral("二\r\n").toUtf8()); // the document read as UTF-8 stays so
     h.dialogs->cancel(Dlg::OpenDialog);
     h.form->mmnyOpen->trigger();
     h.dialogs->cancel(Dlg::SaveDialog);

@@ -20,4 +20,30 @@ inline QString scratchFilePath(const QString &workFolder) { return joinPath(work
 // The folder of a path: everything before its last separator, or empty text when it has none.
 QString folderOfPath(const QString &path);
 
+// Where the program's files are. The program folder holds the program, the manual and the
+// delivered data files; the data folder is where the dictionary and the settings are read and
+// written, and a new document's work folder: the program folder itself when it can be written,
+// the user's data folder otherwise (a system-wide install). The recovery folder keeps copies of
+// unsaved documents; without one, none are kept.
+struct ProgramFolders {
+    QString program;
+    QString data;
+    QString recovery;
+
+    ProgramFolders(const QString &programAndData) : program(programAndData), data(programAndData) {} // NOLINT
+    ProgramFolders(QString programFolder, QString dataFolder, QString recoveryFolder = {})
+        : program(std::move(programFolder)), data(std::move(dataFolder)), recovery(std::move(recoveryFolder))
+    {
+    }
+};
+
+// True when a file can be created in the folder: it is tried.
+bool folderIsWritable(const QString &folder);
+
+// The data folder for a program folder: the program folder when `programFolderWritable`,
+// otherwise `userFolder`, created when missing and given a copy of each data file of the program
+// folder that it does not hold yet (same names, same bytes). The recovery folder lies below the
+// user folder in both cases.
+ProgramFolders chooseProgramFolders(const QString &programFolder, const QString &userFolder, bool programFolderWritable);
+
 } // namespace qrn

@@ -7,6 +7,8 @@
 
 #include <HenkanMod.h>
 #include <NewDocumentTemplate.h>
+#include <RecoveryStore.h>
+#include <document/DocumentRecovery.h>
 #include <document/DocumentSession.h>
 #include <document/DocumentText.h>
 
@@ -123,6 +125,9 @@ private slots:
     void importOfAnEmptyOrUnreadableFile();
 
     void exitQuestionRemovesTheScratchFileAndSettlesChanges();
+
+    void recoveryCopyFollowsUnsavedChanges();
+    void copyLeftByARunThatEndedIsOfferedAndLiveOnesAreNot();
 };
 
 void DocumentSessionTest::newDocumentIsTheUnchangedTemplateInTheProgramFolder()
@@ -577,6 +582,96 @@ void DocumentSessionTest::exitQuestionRemovesTheScratchFileAndSettlesChanges()
     QVERIFY(h.session.settleForExit());
     QCOMPARE(readAllBytes(h.path(QStringLiteral("a.qrnf"))), sjis(QStringLiteral("保存する\r\n")));
     QVERIFY(!QFile::exists(h.scratch(h.dir.path())));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::recoveryCopyFollowsUnsavedChanges()
+{
+    SessionHarness h;
+    QTemporaryDir folder;
+    DocumentRecovery recovery(h.session, h.text, folder.path());
+    const auto copies = [&] { return QDir(folder.path()).entryList({QStringLiteral("*.qrnr")}, QDir::Files); };
+
+    // Not on the keystroke path: the copy comes within the interval, not with the change.
+    h.edit(QStringLiteral("一字目"));
+    QVERIFY(copies().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, DocumentRecovery::IntervalMs + 3000);
+
+    // Another run sees it only once this one has ended.
+    RecoveryStore other(folder.path());
+    QVERIFY(other.start());
+    QVERIFY(other.orphans().empty());
+
+    // A save leaves nothing to recover.
+    h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.qrnf")));
+    QCOMPARE(h.session.save(), SaveOutcome::Saved);
+    QVERIFY(copies().isEmpty());
+
+    // Told to end with unsaved changes: the copy is written at once and stays.
+    h.edit(QStringLiteral("二字目"));
+    recovery.saveNow();
+    QCOMPARE(copies().size(), 1);
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::copyLeftByARunThatEndedIsOfferedAndLiveOnesAreNot()
+{
+    QTemporaryDir folder;
+    const TextFormat utf8(TextEncoding::Utf8);
+    {
+        // A run that ended without removing its copy: a crash or a kill leaves its lock free.
+        RecoveryStore crashed(folder.path());
+        QVERIFY(crashed.start());
+        QVERIFY(crashed.save({QStringLiteral("失われかけた文"), QStringLiteral("/site/page.qrnf"), utf8, {}}).ok);
+    }
+    RecoveryStore alive(folder.path()); // a run still going: never offered
+    QVERIFY(alive.start());
+    QVERIFY(alive.save({QStringLiteral("よその文"), QString(), TextFormat(), {}}).ok);
+
+    {
+        // Closing the question without an answer keeps the copy for the next start.
+        SessionHarness h;
+        DocumentRecovery recovery(h.session, h.text, folder.path());
+        h.boxes.expectChoice(-1);
+        recovery.askToRestoreLeftCopies(h.boxes, nullptr);
+        QCOMPARE(h.text.value, Template);
+        h.verifyScriptsUsed();
+    }
+    {
+        SessionHarness h;
+        DocumentRecovery recovery(h.session, h.text, folder.path());
+        h.boxes.expectChoice(0);
+        recovery.askToRestoreLeftCopies(h.boxes, nullptr);
+        QCOMPARE(h.boxes.calls.value(0).text, QStringLiteral("保存されていない文書が残っています。復元しますか？"));
+        QCOMPARE(h.text.value, QStringLiteral("失われかけた文"));
+        QCOMPARE(h.session.DocPath(), QStringLiteral("/site/page.qrnf"));
+        QVERIFY(h.session.DocChanged());
+        QCOMPARE(h.session.format().encoding, TextEncoding::Utf8);
+        recovery.discardOwnCopy();
+        h.verifyScriptsUsed();
+    }
+    {
+        // Taken once: the next start finds nothing but the live run's copy, which it leaves.
+        SessionHarness h;
+        DocumentRecovery recovery(h.session, h.text, folder.path());
+        recovery.askToRestoreLeftCopies(h.boxes, nullptr);
+        QCOMPARE(h.text.value, Template);
+        h.verifyScriptsUsed();
+    }
+    {
+        // Declined: the copy is deleted.
+        RecoveryStore crashed(folder.path());
+        QVERIFY(crashed.start());
+        QVERIFY(crashed.save({QStringLiteral("要らない文"), QString(), TextFormat(), {}}).ok);
+    }
+    SessionHarness h;
+    DocumentRecovery recovery(h.session, h.text, folder.path());
+    h.boxes.expectChoice(1);
+    recovery.askToRestoreLeftCopies(h.boxes, nullptr);
+    QCOMPARE(h.text.value, Template);
+    QVERIFY(!h.session.DocChanged());
+    QCOMPARE(RecoveryStore(folder.path()).orphans().size(), std::size_t(0));
+    QCOMPARE(QDir(folder.path()).entryList({QStringLiteral("*.qrnr")}, QDir::Files).size(), 1); // the live run's
     h.verifyScriptsUsed();
 }
 

@@ -3,6 +3,7 @@
 #include "../support/FileSizeLimit.h"
 
 #include <ColorValue.h>
+#include <ProgramFiles.h>
 #include <SettingsFile.h>
 #include <dialogs/Form1.h>
 
@@ -37,6 +38,7 @@ private slots:
     void exitOnAFullDiskKeepsTheOldDictionaryAndSaysSo();
     void twoEditorsOnOneProgramFolderKeepEachOthersChanges();
     void dictionaryPastCapacityIsReportedOnceAndKept();
+    void programFolderThatCannotBeWrittenKeepsDataInTheUsersFolder();
     void closingTheMainWindowLeavesOtherWindowsOpen();
     void menuCommandsReachTheSessionAndTheWindowFollows();
     void editorKeepsCrLfLineEnds();
@@ -201,6 +203,41 @@ void DocumentsTest::dictionaryPastCapacityIsReportedOnceAndKept()
     QVERIFY(h.form->close());
     QCOMPARE(readAllBytes(h.path(QStringLiteral("KirikoDate.dat"))), text);
     h.verifyScriptsUsed();
+}
+
+void DocumentsTest::programFolderThatCannotBeWrittenKeepsDataInTheUsersFolder()
+{
+    QTemporaryDir program, user;
+    QVERIFY(makeProgramFolder(program.path()));
+    const QByteArray delivered = readAllBytes(program.filePath(QStringLiteral("KirikoDate.dat")));
+    const QString userFolder = user.filePath(QStringLiteral("QRN"));
+    const ProgramFolders folders = chooseProgramFolders(program.path(), userFolder, false);
+    QCOMPARE(folders.data, userFolder);
+    QCOMPARE(readAllBytes(user.filePath(QStringLiteral("QRN/KirikoDate.dat"))), delivered);
+
+    const auto run = [&](const std::function<void(MainForm &, HenkanMod &)> &whileRunning) {
+        HenkanMod henkan;
+        ScriptedMessageBoxes boxes;
+        ScriptedWindows windows;
+        FakePreviews previews;
+        MainForm form(henkan, folders, boxes, std::make_unique<ScriptedDialogs>(), windows, previews.factory());
+        QVERIFY(form.Form_Load());
+        whileRunning(form, henkan);
+        QVERIFY(form.close());
+        QVERIFY(boxes.unexpected.isEmpty());
+    };
+    run([&](MainForm &form, HenkanMod &henkan) {
+        // A new document's work folder is the user's folder too.
+        QCOMPARE(form.session().WorkFolder(), userFolder);
+        henkan.tagTable().AddTagEntry(u"自作", u"mine", 8, u"");
+    });
+    QVERIFY(ShiftJisCodec::decode(readAllBytes(user.filePath(QStringLiteral("QRN/KirikoDate.dat")))).contains(QStringLiteral("自作,mine,8,")));
+    QCOMPARE(readAllBytes(program.filePath(QStringLiteral("KirikoDate.dat"))), delivered);
+    // The next start reads the user's copy, not the delivered one again.
+    QCOMPARE(chooseProgramFolders(program.path(), userFolder, false).data, userFolder);
+    run([&](MainForm &, HenkanMod &henkan) { QVERIFY(henkan.tagTable().findJapaneseName(u"自作") > 0); });
+    // A writable program folder is used as it is.
+    QCOMPARE(chooseProgramFolders(program.path(), userFolder, folderIsWritable(program.path())).data, program.path());
 }
 
 void DocumentsTest::closingTheMainWindowLeavesOtherWindowsOpen()

@@ -27,9 +27,9 @@ const QString HtmlExtension = QStringLiteral("html");
 enum class FileDialog { Open, Save };
 } // namespace
 
-DocumentSession::DocumentSession(HenkanMod &henkan, QString programFolder, DocumentText &text, MessageBoxes &messages,
-                                 DialogService &dialog, QObject *parent)
-    : QObject(parent), m_henkan(henkan), m_programFolder(std::move(programFolder)), m_text(text),
+DocumentSession::DocumentSession(HenkanMod &henkan, QString newDocumentFolder, DocumentText &text,
+                                 MessageBoxes &messages, DialogService &dialog, QObject *parent)
+    : QObject(parent), m_henkan(henkan), m_newDocumentFolder(std::move(newDocumentFolder)), m_text(text),
       m_messages(messages), m_dialog(dialog)
 {
 }
@@ -42,12 +42,13 @@ QString DocumentSession::documentName() const
 void DocumentSession::markChanged()
 {
     setDocChanged(true);
+    emit textEdited();
 }
 
 void DocumentSession::NewDate()
 {
-    if (m_workFolder != m_programFolder) {
-        m_workFolder = m_programFolder;
+    if (m_workFolder != m_newDocumentFolder) {
+        m_workFolder = m_newDocumentFolder;
         emit workFolderChanged();
     }
     m_text.setText(fromU16(NewDocumentTemplate()));
@@ -69,7 +70,11 @@ void DocumentSession::open()
         return;
     if (!askFileName(false, OpenFilter, QString()))
         return;
-    const QString file = m_dialog.FileName;
+    openFile(m_dialog.FileName);
+}
+
+void DocumentSession::openFile(const QString &file)
+{
     const ReadTextResult read = readDocumentFile(file);
     if (!read.ok) {
         reportReadFailure(file, read);
@@ -81,6 +86,21 @@ void DocumentSession::open()
     setDocChanged(false);
     setFormat(read.format);
     reportUndecodableBytes(file, read);
+}
+
+void DocumentSession::restore(const QString &text, const QString &docPath, const TextFormat &format)
+{
+    if (docPath.isEmpty()) {
+        removeScratchFile();
+        m_workFolder = m_newDocumentFolder;
+        emit workFolderChanged();
+    } else {
+        moveWorkFolderTo(docPath);
+    }
+    m_text.setText(text);
+    setDocPath(docPath);
+    setFormat(format);
+    setDocChanged(true);
 }
 
 SaveOutcome DocumentSession::save()

@@ -28,7 +28,8 @@ enum class SaveOutcome {
 class DocumentSession : public QObject {
     Q_OBJECT
 public:
-    DocumentSession(HenkanMod &henkan, QString programFolder, DocumentText &text, MessageBoxes &messages,
+    // `newDocumentFolder` is the work folder of a new document: the folder the data files live in.
+    DocumentSession(HenkanMod &henkan, QString newDocumentFolder, DocumentText &text, MessageBoxes &messages,
                     DialogService &dialog, QObject *parent = nullptr);
 
     const QString &WorkFolder() const { return m_workFolder; }
@@ -37,7 +38,6 @@ public:
     // The format the document is saved in: Shift_JIS with CR LF for a new document, otherwise
     // what its file was read as (or what the user chose to save it as).
     const TextFormat &format() const { return m_format; }
-    const QString &programFolder() const { return m_programFolder; }
     // The name titles and the save prompt use: the file's full path, or the untitled name.
     QString documentName() const;
 
@@ -47,12 +47,17 @@ public:
     // The text changed, by typing or from code.
     void markChanged();
 
-    // A new document from the template, in the program folder.
+    // A new document from the template, in the new document's folder.
     void NewDate();
 
     // The menu commands. Each that may lose changes first settles them.
     void newDocument();
     void open();
+    // Opens a file as the open command does, without its dialog (a file named at start-up).
+    void openFile(const QString &file);
+    // Puts a recovered text into the editor as a changed document with its former file and format;
+    // the work folder follows that file (a new document's folder for an untitled one).
+    void restore(const QString &text, const QString &docPath, const TextFormat &format);
     SaveOutcome save();
     SaveOutcome saveAs();
     void exportHtml();
@@ -73,6 +78,8 @@ signals:
     void workFolderChanged();
     void docPathChanged();
     void docChangedChanged(bool changed);
+    // The text changed (every change, unlike docChangedChanged).
+    void textEdited();
     void formatChanged();
 
 private:
@@ -96,7 +103,7 @@ private:
     void reportReadFailure(const QString &file, const ReadTextResult &result);
 
     HenkanMod &m_henkan;
-    QString m_programFolder;
+    QString m_newDocumentFolder;
     DocumentText &m_text;
     MessageBoxes &m_messages;
     DialogService &m_dialog;

@@ -12,6 +12,7 @@
 #include <PreviewView.h>
 #include <dialogs/Form1.h>
 #include <dialogs/Form2.h>
+#include <document/DocumentRecovery.h>
 #include <document/DocumentSession.h>
 
 #include <HenkanMod.h>
@@ -38,20 +39,22 @@ const QString DescriptionPrompt = QStringLiteral("選択されている項目の
 
 } // namespace
 
-MainForm::MainForm(HenkanMod &henkan, QString programFolder, MessageBoxes &messages,
+MainForm::MainForm(HenkanMod &henkan, const ProgramFolders &folders, MessageBoxes &messages,
                    std::unique_ptr<DialogService> dialog, ModalWindows &windows, BrowserFactory createBrowser,
                    QWidget *parent)
-    : QMainWindow(parent), CoDi(std::move(dialog)), m_henkan(henkan), m_programFolder(std::move(programFolder)),
-      m_createBrowser(createBrowser), m_messages(messages), m_windows(windows),
-      m_dictionaryFile(joinPath(m_programFolder, DictionaryFileName)),
-      m_settingsFile(joinPath(m_programFolder, SettingsFileName)), m_clock(new QTimer(this))
+    : QMainWindow(parent), CoDi(std::move(dialog)), m_henkan(henkan), m_programFolder(folders.program),
+      m_dataFolder(folders.data), m_createBrowser(createBrowser), m_messages(messages), m_windows(windows),
+      m_dictionaryFile(joinPath(m_dataFolder, DictionaryFileName)),
+      m_settingsFile(joinPath(m_dataFolder, SettingsFileName)), m_clock(new QTimer(this))
 {
     setWindowTitle(AppTitle);
     buildMenus();
     buildPanes(createBrowser);
     m_palette = std::make_unique<TagPalette>(*Koumoku, *Naiyou, m_henkan.tagTable());
-    m_session = new DocumentSession(m_henkan, m_programFolder, *MainText, m_messages, *CoDi, this);
+    m_session = new DocumentSession(m_henkan, m_dataFolder, *MainText, m_messages, *CoDi, this);
     m_session->setDialogParent(this);
+    if (!folders.recovery.isEmpty())
+        m_recovery = new DocumentRecovery(*m_session, *MainText, folders.recovery, this);
     // Every command that moves the work folder refreshes the palette, whose first category lists it.
     connect(m_session, &DocumentSession::workFolderChanged, this, &MainForm::Koumoku_Click);
     const auto showEncoding = [this] { StaEncoding->setText(encodingLabel(m_session->format())); };
@@ -187,6 +190,9 @@ bool MainForm::Form_Load()
     }
     m_palette->fillCategories();
     Koumoku->setCurrentRow(1);
+    if (m_recovery)
+        m_recovery->askToRestoreLeftCopies(m_messages, this);
+    m_loaded = true;
     return true;
 }
 
@@ -383,16 +389,38 @@ bool MainForm::Form_QueryUnload()
 {
     if (!m_session->settleForExit())
         return false;
+    if (m_recovery)
+        m_recovery->discardOwnCopy();
+    if (const QStringList failures = saveDataFiles(); !failures.isEmpty())
+        m_messages.error(this, failures.join(QStringLiteral("\n\n")));
+    return true;
+}
+
+void MainForm::exitWithoutQuestions()
+{
+    if (m_closing)
+        return;
+    removeFileIfPresent(scratchFilePath(m_session->WorkFolder()));
+    // Before start-up has finished there is nothing of this run to keep.
+    if (!m_loaded)
+        return;
+    if (m_recovery)
+        m_recovery->saveNow();
+    saveDataFiles(); // nobody is there to read a failure
+    m_closing = true;
+    close();
+}
+
+QStringList MainForm::saveDataFiles()
+{
     QStringList failures;
     const FileResult dictionary = m_dictionaryFile.save(m_henkan.tagTable());
     if (!dictionary.ok)
         failures << saveFailureText(m_dictionaryFile.path(), dictionary);
     const FileResult settings = m_settingsFile.save(MainText->appearance(), m_appearanceAtStart);
     if (!settings.ok)
-        failures << saveFailureText(joinPath(m_programFolder, SettingsFileName), settings);
-    if (!failures.isEmpty())
-        m_messages.error(this, failures.join(QStringLiteral("\n\n")));
-    return true;
+        failures << saveFailureText(joinPath(m_dataFolder, SettingsFileName), settings);
+    return failures;
 }
 
 void MainForm::closeEvent(QCloseEvent *event)

@@ -4,6 +4,7 @@
 
 #include <DictionaryFile.h>
 #include <PreviewView.h>
+#include <ProgramFiles.h>
 #include <SettingsFile.h>
 #include <TextEncoding.h>
 
@@ -22,6 +23,7 @@ class QTimer;
 namespace qrn {
 
 class DialogService;
+class DocumentRecovery;
 class DocumentSession;
 class EditorText;
 class Form1;
@@ -37,8 +39,9 @@ class TagPalette;
 class MainForm : public QMainWindow {
     Q_OBJECT
 public:
-    MainForm(HenkanMod &henkan, QString programFolder, MessageBoxes &messages, std::unique_ptr<DialogService> dialog,
-             ModalWindows &windows, BrowserFactory createBrowser, QWidget *parent = nullptr);
+    MainForm(HenkanMod &henkan, const ProgramFolders &folders, MessageBoxes &messages,
+             std::unique_ptr<DialogService> dialog, ModalWindows &windows, BrowserFactory createBrowser,
+             QWidget *parent = nullptr);
     ~MainForm() override;
 
     // Start-up. False when a data file could not be read: the message has been shown and the
@@ -111,6 +114,10 @@ public:
     // The exit sequence. False only when the user asked to save and the save did not happen for
     // a reason other than a cancelled dialog: the window then stays open.
     bool Form_QueryUnload();
+    // The exit when the program is told to end (a signal, the desktop session ending): no
+    // questions. The scratch file goes, the dictionary and settings are written, and unsaved
+    // changes stay in the recovery copy.
+    void exitWithoutQuestions();
 
     // Appearance.
     bool FontFileGet();
@@ -131,14 +138,18 @@ private:
     void buildMenus();
     void buildPanes(const BrowserFactory &createBrowser);
     void updateClock();
+    // Writes the dictionary and the settings; the failures, in words for the user.
+    QStringList saveDataFiles();
 
     HenkanMod &m_henkan;
     QString m_programFolder;
+    QString m_dataFolder;
     BrowserFactory m_createBrowser;
     MessageBoxes &m_messages;
     ModalWindows &m_windows;
     std::unique_ptr<TagPalette> m_palette;
     DocumentSession *m_session = nullptr;
+    DocumentRecovery *m_recovery = nullptr;
     DictionaryFile m_dictionaryFile;
     SettingsFile m_settingsFile;
     EditorAppearance m_appearanceAtStart;
@@ -150,6 +161,7 @@ private:
     QPointer<Form1> m_form1;
     QPointer<Form2> m_form2;
     bool m_closing = false;
+    bool m_loaded = false; // start-up has finished
 };
 
 } // namespace qrn

@@ -1,5 +1,7 @@
 #include "HenkanMod.h"
 
+#include "TagScanner.h"
+
 #include <array>
 #include <cstdint>
 
@@ -89,13 +91,80 @@ constexpr CodeUnitSet HtmlInsideSpecial{u'<',       u'>',       FullOpen,    Ful
 constexpr PageTextStops TagsOutsideSpecial{std::array<char16_t, 4>{u'<', u'>', FullOpen, FullClose}};
 constexpr CodeUnitSet TagsInsideSpecial{u'<', u'>', FullOpen, FullClose, u' ', IdeoSpace, u'=', u'"'};
 
-} // namespace
-
-std::u16string ToHtml(std::u16string_view text, const TagTable &table)
+// The one walk through Japanese-tag text: the states and rows ToHtml converts by, each action
+// handed to `steps`. ToHtml's steps build the HTML; the scanner's record spans. Being a template,
+// each user gets the loop compiled around its own steps, so ToHtml pays nothing for the sharing.
+template <class Steps>
+void walkJapaneseTags(const char16_t *p, const char16_t *const end, TagWalkState &state, Steps &steps)
 {
-    std::u16string out;
-    ToHtml(text, table, out);
-    return out;
+    bool insideTag = state.insideTag;
+    bool pendingParen = state.pendingParen;
+    while (p < end) {
+        if (insideTag) {
+            // Word characters go into the current word as one run.
+            const char16_t *run = HtmlInsideSpecial.skipOthers(p, end);
+            if (run != p)
+                steps.wordText(p, run);
+            p = run;
+            if (p == end)
+                break; // the word stays open
+        } else if (!pendingParen) {
+            // Page text is copied in bulk up to the next character with a meaning.
+            const char16_t *run = skipPageText(p, end, HtmlOutsideSpecial);
+            if (run != p)
+                steps.pageText(p, run);
+            p = run;
+            if (p == end)
+                break;
+        }
+
+        const char16_t *const at = p;
+        const char16_t c = *p++;
+        if (c == u'<' || c == FullOpen) {
+            insideTag = true;
+            steps.tagOpen(at, pendingParen);
+            pendingParen = false;
+        } else if (c == u'>' || c == FullClose) {
+            insideTag = false;
+            steps.tagClose(at); // a pending "（" stays pending across the close
+        } else if (insideTag) {
+            switch (c) {
+            case FullParen:
+                steps.parenDropped(at); // the characters on either side join into one word
+                break;
+            case u' ':
+            case IdeoSpace:
+                steps.wordSeparator(at, u' ');
+                break;
+            case u'=':
+            case FullEquals:
+                steps.wordSeparator(at, u'=');
+                break;
+            default: // 「, 」 or "
+                steps.wordSeparator(at, u'"');
+                break;
+            }
+        } else if (c == FullParen) {
+            if (pendingParen)
+                steps.parenResolved(at, FullParen);
+            else
+                steps.parenHeld(at);
+            pendingParen = !pendingParen;
+        } else if (pendingParen) {
+            // The second character of an escape.
+            if (c == u'[' || c == LenticularOpen)
+                steps.parenResolved(at, FullOpen);
+            else if (c == u']' || c == LenticularClose)
+                steps.parenResolved(at, FullClose);
+            else
+                steps.parenResolved(at, 0);
+            pendingParen = false;
+        } else {
+            steps.pageText(at, p);
+        }
+    }
+    state.insideTag = insideTag;
+    state.pendingParen = pendingParen;
 }
 
 // The word being read inside a tag. Most words stand in one piece in the input and are looked
@@ -138,88 +207,89 @@ private:
     std::u16string m_buffer;
 };
 
+// ToHtml's side of the walk: each step appends its output.
+class HtmlWriter {
+public:
+    HtmlWriter(const TagTable &table, std::u16string &out) : m_table(table), m_out(out) {}
+
+    void pageText(const char16_t *begin, const char16_t *end) { m_out.append(begin, end); }
+    void wordText(const char16_t *begin, const char16_t *end) { m_word.add(begin, end); }
+    void tagOpen(const char16_t *, bool parenReleased)
+    {
+        if (parenReleased)
+            m_out.push_back(FullParen);
+        m_out.push_back(u'<');
+    }
+    void tagClose(const char16_t *) { closeWord(u'>'); }
+    void wordSeparator(const char16_t *, char16_t output) { closeWord(output); }
+    void parenDropped(const char16_t *) {}
+    void parenHeld(const char16_t *) {}
+    void parenResolved(const char16_t *at, char16_t output)
+    {
+        if (output == FullParen) {
+            m_out.push_back(FullParen);
+            m_out.push_back(FullParen);
+        } else if (output) {
+            m_out.push_back(output);
+        } else {
+            m_out.push_back(FullParen);
+            m_out.push_back(*at);
+        }
+    }
+
+private:
+    void closeWord(char16_t separator)
+    {
+        m_out.append(m_table.LookupHtmlName(m_word.view()));
+        m_out.push_back(separator);
+        m_word.clear();
+    }
+
+    const TagTable &m_table;
+    std::u16string &m_out;
+    CurrentWord m_word;
+};
+
+// The scanner's side: the same walk, forwarded to its steps.
+class ForwardedSteps {
+public:
+    explicit ForwardedSteps(TagWalkSteps &steps) : m_steps(steps) {}
+    void pageText(const char16_t *b, const char16_t *e) { m_steps.pageText(b, e); }
+    void wordText(const char16_t *b, const char16_t *e) { m_steps.wordText(b, e); }
+    void tagOpen(const char16_t *at, bool parenReleased) { m_steps.tagOpen(at, parenReleased); }
+    void tagClose(const char16_t *at) { m_steps.tagClose(at); }
+    void wordSeparator(const char16_t *at, char16_t output) { m_steps.wordSeparator(at, output); }
+    void parenDropped(const char16_t *at) { m_steps.parenDropped(at); }
+    void parenHeld(const char16_t *at) { m_steps.parenHeld(at); }
+    void parenResolved(const char16_t *at, char16_t output) { m_steps.parenResolved(at, output); }
+
+private:
+    TagWalkSteps &m_steps;
+};
+
+} // namespace
+
+void walkTags(std::u16string_view text, TagWalkState &state, TagWalkSteps &steps)
+{
+    ForwardedSteps forwarded(steps);
+    walkJapaneseTags(text.data(), text.data() + text.size(), state, forwarded);
+}
+
+std::u16string ToHtml(std::u16string_view text, const TagTable &table)
+{
+    std::u16string out;
+    ToHtml(text, table, out);
+    return out;
+}
+
 void ToHtml(std::u16string_view text, const TagTable &table, std::u16string &out)
 {
     out.clear();
     out.reserve(text.size() + text.size() / 8 + 16);
-    CurrentWord word;
-    bool insideTag = false;
-    bool pendingParen = false;
-
-    const auto closeWord = [&](char16_t separator) {
-        out.append(table.LookupHtmlName(word.view()));
-        out.push_back(separator);
-        word.clear();
-    };
-
-    const char16_t *p = text.data();
-    const char16_t *const end = p + text.size();
-    while (p < end) {
-        if (insideTag) {
-            // Word characters go into the current word as one run.
-            const char16_t *run = HtmlInsideSpecial.skipOthers(p, end);
-            if (run != p)
-                word.add(p, run);
-            p = run;
-            if (p == end)
-                break; // an unclosed tag loses its last word
-        } else if (!pendingParen) {
-            // Page text is copied in bulk up to the next character with a meaning.
-            const char16_t *run = skipPageText(p, end, HtmlOutsideSpecial);
-            out.append(p, run);
-            p = run;
-            if (p == end)
-                break;
-        }
-
-        const char16_t c = *p++;
-        if (c == u'<' || c == FullOpen) {
-            if (pendingParen) {
-                out.push_back(FullParen);
-                pendingParen = false;
-            }
-            insideTag = true;
-            out.push_back(u'<');
-        } else if (c == u'>' || c == FullClose) {
-            insideTag = false;
-            closeWord(u'>'); // a pending "（" stays pending across the close
-        } else if (insideTag) {
-            switch (c) {
-            case FullParen:
-                break; // dropped: the characters on either side join into one word
-            case u' ':
-            case IdeoSpace:
-                closeWord(u' ');
-                break;
-            case u'=':
-            case FullEquals:
-                closeWord(u'=');
-                break;
-            default: // 「, 」 or "
-                closeWord(u'"');
-                break;
-            }
-        } else if (c == FullParen) {
-            if (pendingParen) {
-                out.push_back(FullParen);
-                out.push_back(FullParen);
-            }
-            pendingParen = !pendingParen;
-        } else if (pendingParen) {
-            // The second character of an escape.
-            if (c == u'[' || c == LenticularOpen) {
-                out.push_back(FullOpen);
-            } else if (c == u']' || c == LenticularClose) {
-                out.push_back(FullClose);
-            } else {
-                out.push_back(FullParen);
-                out.push_back(c);
-            }
-            pendingParen = false;
-        } else {
-            out.push_back(c);
-        }
-    }
+    HtmlWriter writer(table, out);
+    TagWalkState state;
+    // At the end a word never closed is dropped, and so is a pending "（".
+    walkJapaneseTags(text.data(), text.data() + text.size(), state, writer);
 }
 
 std::u16string ToJapaneseTags(std::u16string_view html, const TagTable &table)

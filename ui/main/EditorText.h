@@ -10,9 +10,16 @@
 namespace qrn {
 
 class DialogService;
+class FindBar;
+class LineNumberArea;
+class TagCompleter;
+class TagHighlighter;
+class TagTable;
 
 // The document editor. Its text is the document, with CR LF line ends whatever the widget keeps
 // inside; its font and two colour values are the editor appearance the settings file stores.
+// It colours the notation by the dictionary, completes tag words, finds and replaces in a bar
+// below the text and numbers the lines in a margin at its left, all inside its own area.
 class EditorText : public QPlainTextEdit, public DocumentText {
     Q_OBJECT
 public:
@@ -39,8 +46,33 @@ public:
     void askBackColor(DialogService &dialog, QWidget *parent);
     void askForeColor(DialogService &dialog, QWidget *parent);
 
+    // The dictionary that highlighting and completion use; none switches both off.
+    void setTagTable(const TagTable *table);
+    // After the dictionary changed: every word is checked again, the completion list rebuilt.
+    void rehighlightAll();
+
+    TagHighlighter *highlighter() const { return m_highlighter; }
+    TagCompleter *completer() const { return m_completer; }
+    FindBar *findBar() const { return m_findBar; }
+    LineNumberArea *lineNumberArea() const { return m_lineNumbers; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+
 private:
     void applyColors();
+    void updateMargins();
+    // The tooltip of the highlighted word under a point of the viewport, or empty text.
+    QString toolTipAt(const QPoint &point) const;
+
+    TagHighlighter *m_highlighter;
+    TagCompleter *m_completer;
+    FindBar *m_findBar;
+    LineNumberArea *m_lineNumbers;
 
     std::int32_t m_backColor;
     std::int32_t m_foreColor;

@@ -182,6 +182,7 @@ bool MainForm::Form_Load()
                                                        "これらのレコードは辞書ファイルにそのまま残ります。")
                                             .arg(m_dictionaryFile.notLoadedCount())
                                             .arg(TagTable::MaxTagCount + 1));
+    MainText->setTagTable(&m_henkan.tagTable());
     m_session->NewDate();
     if (!FontFileGet()) {
         // The program ends here: leave no scratch file behind.
@@ -468,6 +469,8 @@ void MainForm::mmnyNewTag_Click()
 {
     // The palette is not refreshed afterwards: new rows show at its next refresh.
     m_windows.runTagEditor(this, m_henkan.tagTable());
+    // Words the editor added or deleted change what the highlighting marks as unknown.
+    MainText->rehighlightAll();
 }
 
 void MainForm::mmnyHelp_Click()

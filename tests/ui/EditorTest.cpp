@@ -1,0 +1,561 @@
+// The editor box on its own: highlighting by the delivered dictionary, the unknown-word warning,
+// completion of tag words, the find and replace bar, and the line numbers.
+
+#include <HenkanMod.h>
+#include <TagFileFormat.h>
+#include <TextCodec.h>
+#include <editor/FindBar.h>
+#include <editor/HighlightColors.h>
+#include <editor/LineNumberArea.h>
+#include <editor/TagCompleter.h>
+#include <editor/TagHighlighter.h>
+#include <main/EditorText.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QToolTip>
+
+#include <memory>
+
+using namespace qrn;
+
+namespace {
+
+// The delivered dictionary, read from its readable source.
+TagTable deliveredTable()
+{
+    TagTable table;
+    QFile source(QStringLiteral(QRN_DATA_DIR "/KirikoDate.txt"));
+    if (source.open(QIODevice::ReadOnly))
+        ReadTagFileText(toU16View(QString::fromUtf8(source.readAll())), table);
+    return table;
+}
+
+// The format highlighting gave the character at a column of a line.
+QTextCharFormat formatAt(const EditorText &editor, int line, int column)
+{
+    const QTextBlock block = editor.document()->findBlockByNumber(line);
+    for (const QTextLayout::FormatRange &range : block.layout()->formats())
+        if (column >= range.start && column < range.start + range.length)
+            return range.format;
+    return {};
+}
+
+QColor colorAt(const EditorText &editor, int line, int column)
+{
+    const QTextCharFormat f = formatAt(editor, line, column);
+    return f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color() : QColor();
+}
+
+int columnOf(const EditorText &editor, int line, const QString &what)
+{
+    return int(editor.document()->findBlockByNumber(line).text().indexOf(what));
+}
+
+// The middle of a character of the document, in viewport coordinates.
+QPoint pointAt(const EditorText &editor, int position)
+{
+    QTextCursor c(editor.document());
+    c.setPosition(position);
+    const QRect left = editor.cursorRect(c);
+    c.setPosition(position + 1);
+    return {(left.left() + editor.cursorRect(c).left()) / 2, left.center().y()};
+}
+
+// The tooltip hovering shows, or empty text when the editor declines to show one (a tip shown
+// before fades out slowly, so whether one is visible says little).
+QString toolTipOver(EditorText &editor, int position)
+{
+    const QPoint at = pointAt(editor, position);
+    QHelpEvent help(QEvent::ToolTip, at, editor.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(editor.viewport(), &help);
+    return help.isAccepted() && QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+QStringList listed(const TagCompleter &completer)
+{
+    QStringList words;
+    const QAbstractItemModel *model = completer.popup()->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        words << model->index(row, 0).data().toString();
+    return words;
+}
+
+// Key presses that carry text, as a keyboard layout writing these characters sends them.
+void typeKeys(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+void typeWithInputMethod(EditorText &editor, const QString &text)
+{
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(&editor, &event);
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+bool anyMessageBox()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (qobject_cast<QMessageBox *>(w))
+            return true;
+    return false;
+}
+
+} // namespace
+
+class EditorTest : public QObject {
+    Q_OBJECT
+
+private:
+    TagTable m_table;
+    std::unique_ptr<EditorText> m_editor;
+
+    EditorText &editor() { return *m_editor; }
+    void setCaret(int position)
+    {
+        QTextCursor c = editor().textCursor();
+        c.setPosition(position);
+        editor().setTextCursor(c);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_table = deliveredTable();
+        QVERIFY2(m_table.TagCount() > 100, "the delivered dictionary source is readable");
+    }
+
+    void init()
+    {
+        m_editor = std::make_unique<EditorText>(nullptr);
+        m_editor->setBackColor(0x00FFFFFF);
+        m_editor->setForeColor(0);
+        m_editor->setTagTable(&m_table);
+        m_editor->resize(700, 400);
+        m_editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_editor.get()));
+        m_editor->activateWindow();
+        m_editor->setFocus();
+    }
+
+    void cleanup()
+    {
+        QToolTip::hideText();
+        m_editor.reset();
+    }
+
+    // --- Highlighting ------------------------------------------------------------------------
+
+    void everyKindOfSpanHasItsColourAcrossLines()
+    {
+        editor().setText(QStringLiteral("＜全体　背景色＝「白」＞本文（【強調（】\r\n"
+                                        "＜書体　色＝\r\n"
+                                        "「黒」＞<div class=\"x\">末尾（\r\n"
+                                        "（【次"));
+        const HighlightColors &c = editor().highlighter()->colors();
+        const QList<QColor> kinds{c.bracket, c.tagName, c.attribute, c.value, c.escape, c.quiet};
+        for (int i = 0; i < kinds.size(); ++i)
+            for (int j = i + 1; j < kinds.size(); ++j)
+                QVERIFY2(kinds[i] != kinds[j], "each kind has a colour of its own");
+
+        QCOMPARE(colorAt(editor(), 0, 0), c.bracket);
+        QCOMPARE(colorAt(editor(), 0, columnOf(editor(), 0, "全体")), c.tagName);
+        QCOMPARE(colorAt(editor(), 0, columnOf(editor(), 0, "　")), c.bracket);
+        QCOMPARE(colorAt(editor(), 0, columnOf(editor(), 0, "背景色")), c.attribute);
+        QCOMPARE(colorAt(editor(), 0, columnOf(editor(), 0, "＝")), c.bracket);
+        QCOMPARE(colorAt(editor(), 0, columnOf(editor(), 0, "白")), c.value);
+        QCOMPARE(colorAt(editor(), 0, columnOf(editor(), 0, "（【")), c.escape);
+        QCOMPARE(colorAt(editor(), 0, columnOf(editor(), 0, "（【") + 1), c.escape);
+        QCOMPARE(colorAt(editor(), 0, columnOf(editor(), 0, "本文")), QColor());
+        QCOMPARE(colorAt(editor(), 0, columnOf(editor(), 0, "（】")), c.escape);
+
+        // The tag of line 2 goes on in line 3: its value there is still a value.
+        QCOMPARE(colorAt(editor(), 1, columnOf(editor(), 1, "色")), c.attribute);
+        QCOMPARE(colorAt(editor(), 2, 0), c.bracket);
+        QCOMPARE(colorAt(editor(), 2, columnOf(editor(), 2, "黒")), c.value);
+        QCOMPARE(colorAt(editor(), 2, columnOf(editor(), 2, "＞")), c.bracket);
+        // Plain HTML passes through quietly, without a warning.
+        const int div = columnOf(editor(), 2, "div");
+        QCOMPARE(colorAt(editor(), 2, div), c.quiet);
+        QCOMPARE(formatAt(editor(), 2, div).underlineStyle(), QTextCharFormat::NoUnderline);
+        QCOMPARE(colorAt(editor(), 2, columnOf(editor(), 2, "x")), c.quiet);
+        // A "（" at a line end is text: the line end follows it, not the "【" of the next line.
+        QCOMPARE(colorAt(editor(), 2, columnOf(editor(), 2, "（")), QColor());
+        QCOMPARE(colorAt(editor(), 3, 0), c.escape);
+        QCOMPARE(colorAt(editor(), 3, columnOf(editor(), 3, "次")), QColor());
+    }
+
+    void anEditCarriesTheTagStateToTheFollowingLinesOnlyWhileItChanges()
+    {
+        editor().setText(QStringLiteral("前\r\n全体＞後\r\n＜段落＞"));
+        const HighlightColors &c = editor().highlighter()->colors();
+        QCOMPARE(colorAt(editor(), 1, 0), QColor());
+
+        // "＜" typed at the end of line 1 opens a tag that line 2's "＞" closes.
+        setCaret(1);
+        typeKeys(&editor(), QStringLiteral("＜"));
+        QCOMPARE(colorAt(editor(), 1, 0), c.tagName);
+        QCOMPARE(formatAt(editor(), 1, 0).underlineStyle(), QTextCharFormat::WaveUnderline); // "\r\n全体" is no word
+        QCOMPARE(colorAt(editor(), 1, columnOf(editor(), 1, "後")), QColor());
+        QCOMPARE(colorAt(editor(), 2, columnOf(editor(), 2, "段落")), c.tagName);
+
+        // Taken back: line 2 is page text again.
+        QTest::keyClick(&editor(), Qt::Key_Backspace);
+        QCOMPARE(colorAt(editor(), 1, 0), QColor());
+
+        // From one state inside a tag to another: a separator typed at the end of line 1 makes
+        // line 2's word an attribute instead of part of the tag name.
+        editor().setText(QStringLiteral("＜書体\r\n色＝「白」＞"));
+        QCOMPARE(colorAt(editor(), 1, 0), c.tagName);
+        setCaret(3);
+        typeKeys(&editor(), QStringLiteral("　"));
+        QCOMPARE(colorAt(editor(), 1, 0), c.attribute);
+    }
+
+    void highlightingNeverCountsAsAChangeOfTheText()
+    {
+        editor().setText(QStringLiteral("＜全体＞＜見出1＞"));
+        editor().document()->setModified(false);
+        QSignalSpy changed(&editor(), &QPlainTextEdit::textChanged);
+        editor().rehighlightAll();
+        editor().setBackColor(0x00202020);
+        editor().setTagTable(nullptr);
+        editor().setTagTable(&m_table);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(!editor().document()->isModified());
+        QVERIFY(!editor().document()->isUndoAvailable());
+
+        // A new editor given its text before its dictionary, as a window starting up may do:
+        // the highlighting that follows, now and once the event loop runs, is no edit either.
+        EditorText fresh(nullptr);
+        fresh.setText(QStringLiteral("＜全体　背景色＝「白」＞＜見出1＞"));
+        QSignalSpy freshChanged(&fresh, &QPlainTextEdit::textChanged);
+        fresh.setTagTable(&m_table);
+        QCoreApplication::processEvents();
+        QCOMPARE(freshChanged.count(), 0);
+        QCOMPARE(formatAt(fresh, 0, 1).foreground().color(), fresh.highlighter()->colors().tagName);
+    }
+
+    void coloursStayReadableOnTheUsersBackground()
+    {
+        for (const QColor &background : {QColor(Qt::white), QColor(Qt::black), QColor(0, 0, 0x60), QColor(0x80, 0x80, 0x80),
+                                         QColor(0xFF, 0xFF, 0xC0), QColor(0x30, 0x30, 0x30)}) {
+            const QColor text = contrastRatio(background, Qt::black) > contrastRatio(background, Qt::white) ? Qt::black
+                                                                                                             : Qt::white;
+            const HighlightColors c = highlightColorsFor(background, text);
+            for (const QColor &kind : {c.bracket, c.tagName, c.attribute, c.value, c.escape})
+                QVERIFY2(contrastRatio(kind, background) >= 4.5, qPrintable(background.name() + " " + kind.name()));
+            QVERIFY(contrastRatio(c.quiet, background) >= 3.0);
+            QVERIFY(contrastRatio(c.warning, background) >= 3.0);
+        }
+
+        // A dark background set by the user: the words are coloured again, lighter.
+        editor().setText(QStringLiteral("＜全体＞"));
+        const QColor onWhite = colorAt(editor(), 0, 1);
+        editor().setBackColor(0x00400000); // dark blue, as 0x00BBGGRR
+        const QColor onDark = colorAt(editor(), 0, 1);
+        QCOMPARE(onDark, editor().highlighter()->colors().tagName);
+        QVERIFY(onDark != onWhite);
+        QVERIFY(contrastRatio(onDark, QColor(0, 0, 0x40)) >= 4.5);
+    }
+
+    // --- Unknown words -----------------------------------------------------------------------
+
+    void misspeltJapaneseWordIsUnderlinedAndSaysSoOnHover()
+    {
+        editor().setText(QStringLiteral("＜見出1＞本文＜見出し1終わり＞<span>"));
+        const int typo = columnOf(editor(), 0, "見出1");
+        const QTextCharFormat marked = formatAt(editor(), 0, typo + 1);
+        QCOMPARE(marked.underlineStyle(), QTextCharFormat::WaveUnderline);
+        QCOMPARE(marked.underlineColor(), editor().highlighter()->colors().warning);
+        QVERIFY(marked.underlineColor().red() > marked.underlineColor().blue());
+        QCOMPARE(formatAt(editor(), 0, columnOf(editor(), 0, "見出し1終わり")).underlineStyle(),
+                 QTextCharFormat::NoUnderline);
+
+        QCOMPARE(toolTipOver(editor(), typo + 1), Qt::convertFromPlainText(QStringLiteral("辞書にない語です：「見出1」")));
+        QCOMPARE(toolTipOver(editor(), columnOf(editor(), 0, "見出し1終わり") + 2), QString());
+        QCOMPARE(toolTipOver(editor(), columnOf(editor(), 0, "本文")), QString());
+        QCOMPARE(toolTipOver(editor(), columnOf(editor(), 0, "span")), QString());
+
+        // The word came from the document: the tooltip shows it as plain text.
+        editor().setText(QStringLiteral("＜漢&amp;字＞"));
+        QCOMPARE(toolTipOver(editor(), 2), Qt::convertFromPlainText(QStringLiteral("辞書にない語です：「漢&amp;字」")));
+    }
+
+    void wordAddedToTheDictionaryLosesItsMarkAfterRehighlighting()
+    {
+        editor().setText(QStringLiteral("＜見出1＞"));
+        QCOMPARE(formatAt(editor(), 0, 1).underlineStyle(), QTextCharFormat::WaveUnderline);
+        m_table.AddTagEntry(u"見出1", u"h1", 8, u"＜見出1＞ | ユーザー定義タグ | <h1>");
+        editor().rehighlightAll();
+        QCOMPARE(formatAt(editor(), 0, 1).underlineStyle(), QTextCharFormat::NoUnderline);
+        QCOMPARE(colorAt(editor(), 0, 1), editor().highlighter()->colors().tagName);
+        QVERIFY(m_table.DeleteTagEntry(u"見出1"));
+    }
+
+    // --- Completion --------------------------------------------------------------------------
+
+    void typingAfterTheBracketOffersWordsAndTypingOnFilters()
+    {
+        TagCompleter &completer = *editor().completer();
+        editor().setText(QStringLiteral("本文"));
+        setCaret(2);
+        QSignalSpy changed(&editor(), &QPlainTextEdit::textChanged);
+
+        typeWithInputMethod(editor(), QStringLiteral("＜"));
+        QTRY_VERIFY(completer.isOpen());
+        QCOMPARE(listed(completer).value(0), QStringLiteral("ページ")); // table order: the built-in entry first
+
+        typeWithInputMethod(editor(), QStringLiteral("見出"));
+        QStringList expected;
+        for (const char16_t *w : {u"見出し1", u"見出し1終わり", u"見出し2", u"見出し2終わり"})
+            expected << QString::fromUtf16(w);
+        QCOMPARE(listed(completer).mid(0, 4), expected);
+        for (const QString &word : listed(completer))
+            QVERIFY(word.startsWith(QStringLiteral("見出")));
+        // Each word with its description.
+        const QAbstractItemModel *model = completer.popup()->model();
+        QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("＜見出し1＞ | いちばん大きな見出し | <h1>"));
+
+        // Typing on in the list filters it further; Enter puts the chosen word in place.
+        typeKeys(completer.popup(), QStringLiteral("し2"));
+        QCOMPARE(listed(completer).value(0), QStringLiteral("見出し2"));
+        QTest::keyClick(completer.popup(), Qt::Key_Down);
+        changed.clear();
+        QTest::keyClick(completer.popup(), Qt::Key_Return);
+        QCOMPARE(editor().toPlainText(), QStringLiteral("本文＜見出し2終わり"));
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(!completer.isOpen());
+        QCOMPARE(editor().textCursor().position(), editor().toPlainText().size());
+    }
+
+    void ctrlSpaceOffersWordsInsideATagOnlyAndEscClosesTheList()
+    {
+        TagCompleter &completer = *editor().completer();
+        editor().setText(QStringLiteral("書体の話＜書 色＝「白」＞"));
+        setCaret(2);
+        QTest::keyClick(&editor(), Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(!completer.isOpen());
+        QCOMPARE(editor().toPlainText(), QStringLiteral("書体の話＜書 色＝「白」＞"));
+
+        setCaret(6); // after "＜書"
+        QTest::keyClick(&editor(), Qt::Key_Space, Qt::ControlModifier);
+        QTRY_VERIFY(completer.isOpen());
+        QCOMPARE(listed(completer), (QStringList{QStringLiteral("書体"), QStringLiteral("書体終わり"), QStringLiteral("書体名")}));
+        QSignalSpy changed(&editor(), &QPlainTextEdit::textChanged);
+        QTest::keyClick(completer.popup(), Qt::Key_Escape);
+        QVERIFY(!completer.isOpen());
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(editor().toPlainText(), QStringLiteral("書体の話＜書 色＝「白」＞"));
+
+        // Tab takes the first word; only the typed part of the word is replaced.
+        QTest::keyClick(&editor(), Qt::Key_Space, Qt::ControlModifier);
+        QTRY_VERIFY(completer.isOpen());
+        QTest::keyClick(completer.popup(), Qt::Key_Tab);
+        QCOMPARE(editor().toPlainText(), QStringLiteral("書体の話＜書体 色＝「白」＞"));
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void separatorInsideATagOffersWordsButPlainHtmlIsLeftAlone()
+    {
+        TagCompleter &completer = *editor().completer();
+        editor().setText(QString());
+        typeWithInputMethod(editor(), QStringLiteral("＜全体　"));
+        QTRY_VERIFY(completer.isOpen());
+        typeWithInputMethod(editor(), QStringLiteral("背景"));
+        QCOMPARE(listed(completer),
+                 (QStringList{QStringLiteral("背景音"), QStringLiteral("背景色"), QStringLiteral("背景画像")}));
+        typeWithInputMethod(editor(), QStringLiteral("＞"));
+        QVERIFY(!completer.isOpen());
+
+        QTest::keyClicks(&editor(), QStringLiteral("<div class="));
+        QVERIFY(!completer.isOpen());
+    }
+
+    // --- Find and replace --------------------------------------------------------------------
+
+    void findMatchesCaseOnlyWhenAskedAndWrapsAround()
+    {
+        FindBar &bar = *editor().findBar();
+        editor().setText(QStringLiteral("Tag tag\r\nTAG"));
+        const int viewportBottom = editor().viewport()->geometry().bottom();
+        setCaret(0);
+        QTest::keyClick(&editor(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bar.isVisible());
+        QVERIFY(editor().viewport()->geometry().bottom() < viewportBottom); // the bar does not cover text
+        QVERIFY(bar.geometry().top() > editor().viewport()->geometry().bottom());
+        auto *findText = bar.findChild<QLineEdit *>(QStringLiteral("findText"));
+        QTRY_VERIFY(findText->hasFocus());
+        QTest::keyClicks(findText, QStringLiteral("tag"));
+
+        QTest::keyClick(findText, Qt::Key_Return);
+        QCOMPARE(editor().textCursor().selectionStart(), 0);
+        QTest::keyClick(&editor(), Qt::Key_F3);
+        QCOMPARE(editor().textCursor().selectionStart(), 4);
+        QTest::keyClick(&editor(), Qt::Key_F3);
+        QCOMPARE(editor().textCursor().selectionStart(), 8); // on the next line
+        QCOMPARE(bar.message(), QString());
+        QTest::keyClick(&editor(), Qt::Key_F3);
+        QCOMPARE(editor().textCursor().selectionStart(), 0);
+        QVERIFY(bar.message().contains(QStringLiteral("先頭から")));
+        QTest::keyClick(&editor(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(editor().textCursor().selectionStart(), 8);
+        QVERIFY(bar.message().contains(QStringLiteral("末尾から")));
+
+        bar.findChild<QCheckBox *>(QStringLiteral("matchCase"))->setChecked(true);
+        QVERIFY(bar.findNext());
+        QCOMPARE(editor().textCursor().selectionStart(), 4);
+        QVERIFY(bar.findNext());
+        QCOMPARE(editor().textCursor().selectionStart(), 4); // the only one, found again after wrapping
+
+        findText->setText(QStringLiteral("none"));
+        QVERIFY(!bar.findNext());
+        QCOMPARE(bar.message(), QStringLiteral("見つかりません"));
+        QVERIFY(!anyMessageBox());
+
+        QTest::keyClick(findText, Qt::Key_Escape);
+        QVERIFY(!bar.isVisible());
+        QCOMPARE(editor().viewport()->geometry().bottom(), viewportBottom);
+        QVERIFY(editor().hasFocus());
+    }
+
+    void regularExpressionsFindAndReplaceWithGroups()
+    {
+        FindBar &bar = *editor().findBar();
+        editor().setText(QStringLiteral("幅＝100 高さ＝20\r\n幅＝7"));
+        QTest::keyClick(&editor(), Qt::Key_H, Qt::ControlModifier);
+        auto *findText = bar.findChild<QLineEdit *>(QStringLiteral("findText"));
+        auto *replaceText = bar.findChild<QLineEdit *>(QStringLiteral("replaceText"));
+        QVERIFY(replaceText->isVisible());
+        findText->setText(QStringLiteral("＝(\\d+)"));
+        QVERIFY(!bar.findNext()); // as plain text it is not there
+        bar.findChild<QCheckBox *>(QStringLiteral("regularExpression"))->setChecked(true);
+
+        findText->setText(QStringLiteral("(unclosed"));
+        QVERIFY(!bar.findNext());
+        QVERIFY(bar.message().contains(QStringLiteral("正規表現")));
+        QVERIFY(!anyMessageBox());
+
+        findText->setText(QStringLiteral("＝(\\d+)"));
+        replaceText->setText(QStringLiteral("＝「\\1」"));
+        setCaret(0);
+        QVERIFY(bar.findNext());
+        QCOMPARE(editor().textCursor().selectedText(), QStringLiteral("＝100"));
+        QVERIFY(bar.replaceOne());
+        QCOMPARE(editor().toPlainText(), QStringLiteral("幅＝「100」 高さ＝20\n幅＝7"));
+        QCOMPARE(editor().textCursor().selectedText(), QStringLiteral("＝20")); // the next one, selected
+    }
+
+    void replaceAllIsOneChangeAndOneUndoStep()
+    {
+        FindBar &bar = *editor().findBar();
+        const QString original = QStringLiteral("＜書体　色＝「白」＞白い\r\n白\r\n黒");
+        editor().setText(original);
+        editor().document()->clearUndoRedoStacks();
+        bar.openForReplace();
+        bar.findChild<QLineEdit *>(QStringLiteral("findText"))->setText(QStringLiteral("白"));
+        bar.findChild<QLineEdit *>(QStringLiteral("replaceText"))->setText(QStringLiteral("黒"));
+        QSignalSpy changed(&editor(), &QPlainTextEdit::textChanged);
+        QCOMPARE(bar.replaceAll(), 3);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(editor().text(), QStringLiteral("＜書体　色＝「黒」＞黒い\r\n黒\r\n黒"));
+        QCOMPARE(bar.message(), QStringLiteral("3 件置換しました"));
+        // The replaced value is highlighted as the value it still is.
+        QCOMPARE(colorAt(editor(), 0, columnOf(editor(), 0, "黒")), editor().highlighter()->colors().value);
+
+        editor().undo();
+        QCOMPARE(editor().text(), original);
+        QVERIFY(!editor().document()->isUndoAvailable());
+
+        bar.findChild<QLineEdit *>(QStringLiteral("findText"))->setText(QStringLiteral("青"));
+        changed.clear();
+        QCOMPARE(bar.replaceAll(), 0);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(bar.message(), QStringLiteral("見つかりません"));
+    }
+
+    // --- Line numbers ------------------------------------------------------------------------
+
+    void lineNumbersFollowTheTextTheFontAndTheScroll()
+    {
+        LineNumberArea &numbers = *editor().lineNumberArea();
+        QStringList lines;
+        for (int i = 1; i <= 9; ++i)
+            lines << QStringLiteral("行%1").arg(i);
+        editor().setText(lines.join(QStringLiteral("\r\n")));
+        const int narrow = numbers.width();
+        QVERIFY(narrow > 0);
+        QCOMPARE(editor().viewport()->geometry().left(), numbers.geometry().right() + 1);
+        QCOMPARE(numbers.numbers().value(0).line, 1);
+
+        for (int i = 10; i <= 150; ++i)
+            lines << QStringLiteral("行%1").arg(i);
+        editor().setText(lines.join(QStringLiteral("\r\n")));
+        QVERIFY(numbers.width() > narrow); // three digits
+        QCOMPARE(editor().viewport()->geometry().left(), numbers.geometry().right() + 1);
+
+        // Scrolled down: the margin is repainted, with the numbers of the lines in view, each
+        // level with its text.
+        QCoreApplication::processEvents();
+        PaintCounter painted;
+        numbers.installEventFilter(&painted);
+        editor().verticalScrollBar()->setValue(100);
+        QTRY_VERIFY(painted.paints > 0);
+        numbers.removeEventFilter(&painted);
+        const int firstInView = editor().cursorForPosition(QPoint(2, 2)).blockNumber() + 1;
+        const QList<LineNumberArea::Number> shown = numbers.numbers();
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(shown.first().line, firstInView);
+        QVERIFY(firstInView > 50);
+        for (const LineNumberArea::Number &n : shown.mid(0, 5)) {
+            const QTextCursor line(editor().document()->findBlockByNumber(n.line - 1));
+            QCOMPARE(n.top, editor().cursorRect(line).top());
+        }
+
+        // The margin is drawn in the editor's colours, and the numbers are drawn on it.
+        editor().setBackColor(0x00303030);
+        editor().setForeColor(0x00E0E0E0);
+        const QImage image = numbers.grab().toImage();
+        QCOMPARE(image.pixelColor(1, image.height() - 2), QColor(0x30, 0x30, 0x30));
+        bool ink = false;
+        for (int x = 0; x < image.width() && !ink; ++x)
+            for (int y = 0; y < image.height() && !ink; ++y)
+                ink = image.pixelColor(x, y).lightness() > 0x60;
+        QVERIFY(ink);
+
+        // A larger editor font makes the margin wider and the lines taller.
+        const int before = numbers.width();
+        const int lineHeight = shown.value(1).top - shown.value(0).top;
+        QFont f = editor().font();
+        f.setPointSizeF(f.pointSizeF() * 2);
+        editor().setFont(f);
+        QVERIFY(numbers.width() > before);
+        const QList<LineNumberArea::Number> larger = numbers.numbers();
+        QVERIFY(larger.value(1).top - larger.value(0).top > lineHeight);
+    }
+};
+
+QTEST_MAIN(EditorTest)
+#include "EditorTest.moc"

@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextLayout>
 
 using namespace qrn;
 using namespace qrn::test;
@@ -31,6 +33,7 @@ private slots:
     void workFolderCategoryListsFilesAndInsertsNames();
     void descriptionLineTakesTheLaterEntry();
     void paletteRefreshesOnlyWhenAsked();
+    void tagEditorAndAboutBoxOpenThroughTheSeam();
     void manualModeHoldsThePreviewUntilRefresh();
     void sourceWindowShowsASnapshotAndIsReused();
     void selectAllAndDateInsertion();
@@ -221,6 +224,30 @@ void MainFormTest::descriptionLineTakesTheLaterEntry()
     h.form->MainText->setText(QString());
     h.doubleClickRow(QStringLiteral("二重"));
     QCOMPARE(h.text(), QStringLiteral("＜二重＞"));
+}
+
+void MainFormTest::tagEditorAndAboutBoxOpenThroughTheSeam()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->MainText->setText(QStringLiteral("＜新語＞"));
+    const auto underlined = [&] {
+        const QTextBlock block = h.form->MainText->document()->firstBlock();
+        for (const QTextLayout::FormatRange &range : block.layout()->formats())
+            if (range.start <= 1 && 1 < range.start + range.length)
+                return range.format.underlineStyle() == QTextCharFormat::WaveUnderline;
+        return false;
+    };
+    QVERIFY(underlined()); // no such word yet
+
+    // The user adds the word in the tag editor: the editor's marks follow at once.
+    h.windows.userInTagEditor = [](TagTable &table) { table.AddTagEntry(u"新語", u"new", 8, u""); };
+    h.form->mmnyNewTag->trigger();
+    QCOMPARE(h.windows.tagEditorRuns, 1);
+    QVERIFY(!underlined());
+    h.form->mmnyAbout->trigger();
+    QCOMPARE(h.windows.aboutRuns, 1);
+    h.verifyScriptsUsed();
 }
 
 void MainFormTest::paletteRefreshesOnlyWhenAsked()

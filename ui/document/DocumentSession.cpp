@@ -171,11 +171,8 @@ FileResult DocumentSession::JapSave(const QString &file)
 {
     const EncodeResult encoded = encodeTextFile(m_text.text(), m_format, Unmappable::QuestionMark);
     const FileResult written = writeFileAtomically(file, encoded.bytes);
-    if (!written.ok)
-        return written;
-    moveWorkFolderTo(file);
-    setDocPath(file);
-    setDocChanged(false);
+    if (written.ok)
+        becomeDocumentOf(file);
     return written;
 }
 
@@ -186,12 +183,16 @@ FileResult DocumentSession::HtmlSave(const QString &file)
     // The page's bytes are in the encoding it declares; characters that encoding cannot hold
     // become character references, so the page loses nothing.
     const FileResult written = writeTextFile(file, html, pageFormat(html), Unmappable::CharacterReference);
-    if (!written.ok)
-        return written;
+    if (written.ok)
+        becomeDocumentOf(file);
+    return written;
+}
+
+void DocumentSession::becomeDocumentOf(const QString &file)
+{
     moveWorkFolderTo(file);
     setDocPath(file);
     setDocChanged(false);
-    return written;
 }
 
 bool DocumentSession::settleUnsavedChanges()

@@ -91,6 +91,8 @@ private:
     // The file dialog's choice, with the default extension added to a name typed without one.
     bool askFileName(bool save, const QString &filter, const QString &defaultExtension);
 
+    // The document was just written to the file: it is now the document's file, saved.
+    void becomeDocumentOf(const QString &file);
     void moveWorkFolderTo(const QString &file);
     void removeScratchFile();
     void setDocPath(const QString &path);

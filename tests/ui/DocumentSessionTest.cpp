@@ -95,7 +95,6 @@ class DocumentSessionTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void newDocumentIsTheUnchangedTemplateInTheProgramFolder();
     void promptOnlyForAChangedDocumentNamingItsFile();
 
     void saveUntitledAsksForANameAndFollowsTheFile();
@@ -129,14 +128,6 @@ private slots:
     void recoveryCopyFollowsUnsavedChanges();
     void copyLeftByARunThatEndedIsOfferedAndLiveOnesAreNot();
 };
-
-void DocumentSessionTest::newDocumentIsTheUnchangedTemplateInTheProgramFolder()
-{
-    SessionHarness h;
-    QCOMPARE(h.text.value, Template);
-    verifyState(h, h.dir.path(), QString(), false);
-    QCOMPARE(h.session.documentName(), QStringLiteral("QRNドキュメント"));
-}
 
 void DocumentSessionTest::promptOnlyForAChangedDocumentNamingItsFile()
 {
@@ -472,20 +463,13 @@ void DocumentSessionTest::openOfAnUnreadableFileSaysSoAndChangesNothing()
 
 void DocumentSessionTest::openKeepsTheDocumentsLineEnds()
 {
-    // A lone CR comes back as CR LF; an empty file opens as an empty, unchanged document.
+    // An empty file opens as an empty, unchanged document (the file rules are the storage tests').
     SessionHarness h;
-    QVERIFY(writeBytes(h.path(QStringLiteral("cr.qrnf")), "A\rB"));
-    h.dialogs.chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("cr.qrnf")));
-    h.session.open();
-    QCOMPARE(h.text.value, QStringLiteral("A\r\nB"));
-    QVERIFY(h.session.JapSave(h.path(QStringLiteral("cr.qrnf"))).ok);
-    QCOMPARE(readAllBytes(h.path(QStringLiteral("cr.qrnf"))), QByteArray("A\r\nB\r\n"));
     QVERIFY(writeBytes(h.path(QStringLiteral("empty.qrnf")), ""));
-    h.dialogs.chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("empty.qrnf")));
-    h.session.open();
+    h.session.openFile(h.path(QStringLiteral("empty.qrnf")));
     QCOMPARE(h.text.value, QString());
     QVERIFY(!h.session.DocChanged());
-    h.verifyScriptsUsed();
+    QCOMPARE(h.session.DocPath(), h.path(QStringLiteral("empty.qrnf")));
 }
 
 void DocumentSessionTest::exportWritesConvertedHtmlAndTakesItsName()

@@ -41,7 +41,6 @@ private slots:
     void layoutPass_data();
     void layoutPass();
     void splittersMoveOnlyWithTheLeftButton();
-    void getSagyouTakesTextBeforeTheLastSeparator();
 };
 
 void MainFormTest::startUpShowsTheTemplateAsAnUnchangedDocument()
@@ -471,15 +470,6 @@ void MainFormTest::splittersMoveOnlyWithTheLeftButton()
                      Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(h.form->LineHenkou2, &move);
     QCOMPARE(h.form->layout().panes().LineHenkou2.left, down.LineHenkou2.left + 300.f);
-}
-
-void MainFormTest::getSagyouTakesTextBeforeTheLastSeparator()
-{
-    MainFormHarness h;
-    const QString sep = QDir::separator();
-    QCOMPARE(h.form->GetSagyou(QStringLiteral("a.qrnf")), QString());
-    QCOMPARE(h.form->GetSagyou(QStringLiteral("C:") + sep + QStringLiteral("a.qrnf")), QStringLiteral("C:"));
-    QCOMPARE(h.form->GetSagyou(sep + QStringLiteral("web") + sep + QStringLiteral("index.qrnf")), sep + QStringLiteral("web"));
 }
 
 QTEST_MAIN(MainFormTest)

@@ -35,6 +35,8 @@ private slots:
     void paletteRefreshesOnlyWhenAsked();
     void tagEditorAndAboutBoxOpenThroughTheSeam();
     void manualModeHoldsThePreviewUntilRefresh();
+    void previewFollowsTheCaretAndLeadsItBack();
+    void previewShowsThePageWhenItsFileCannotBeWritten();
     void sourceWindowShowsASnapshotAndIsReused();
     void selectAllAndDateInsertion();
     void generalDateFormat();
@@ -308,6 +310,58 @@ void MainFormTest::manualModeHoldsThePreviewUntilRefresh()
     QCOMPARE(h.brw().backs, 1);
     QCOMPARE(h.brw().forwards, 1);
     QCOMPARE(h.brw().navigations.size(), navigations + 2);
+}
+
+void MainFormTest::previewFollowsTheCaretAndLeadsItBack()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->show();
+    QStringList lines;
+    for (int i = 0; i < 60; ++i)
+        lines << QStringLiteral("＜段落＞%1行目").arg(i);
+    h.form->MainText->setText(lines.join(QStringLiteral("\r\n")));
+    const auto moveTo = [&](int line) {
+        QTextCursor c(h.form->MainText->document()->findBlockByNumber(line));
+        h.form->MainText->setTextCursor(c);
+    };
+    h.brw().follows.clear();
+    moveTo(40);
+    QCOMPARE(h.brw().follows.size(), 1);
+    QCOMPARE(h.brw().follows.constLast().first, 40);
+    QVERIFY(h.brw().follows.constLast().second >= 0 && h.brw().follows.constLast().second <= 1);
+    // Moving within the line is no new line to follow.
+    QTest::keyClick(h.form->MainText, Qt::Key_End);
+    QCOMPARE(h.brw().follows.size(), 1);
+
+    // Manual mode stops following, as it stops refreshing.
+    h.form->mmnyHand->trigger();
+    moveTo(10);
+    QCOMPARE(h.brw().follows.size(), 1);
+    h.form->mmnyHand->trigger();
+    moveTo(20);
+    QCOMPARE(h.brw().follows.constLast().first, 20);
+
+    // A double-click in the preview leads the caret to the line that produced it.
+    h.brw().doubleClickLine(55);
+    QCOMPARE(h.form->MainText->textCursor().blockNumber(), 55);
+    QCOMPARE(h.form->MainText->textCursor().positionInBlock(), 0);
+    h.brw().doubleClickLine(500); // past the end: nothing moves
+    QCOMPARE(h.form->MainText->textCursor().blockNumber(), 55);
+}
+
+void MainFormTest::previewShowsThePageWhenItsFileCannotBeWritten()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    QTemporaryDir site;
+    QVERIFY(h.session().JapSave(site.filePath(QStringLiteral("page.qrnf"))).ok);
+    QVERIFY(QDir(site.path()).removeRecursively()); // its folder is gone: nothing can be written there
+    h.brw().unsaved.clear();
+    h.form->MainText->setText(QStringLiteral("＜ページ＞"));
+    QCOMPARE(h.brw().unsaved.size(), 1);
+    QCOMPARE(h.brw().unsaved.constLast().first, site.filePath(QStringLiteral("Kiriko_WaitFile.htm")));
+    QCOMPARE(h.brw().unsaved.constLast().second, QByteArray("<html>\r\n"));
 }
 
 void MainFormTest::sourceWindowShowsASnapshotAndIsReused()

@@ -30,13 +30,18 @@ public:
 
     QWidget *widget() override { return m_widget; }
     void navigate(const QString &filePath) override { navigations << filePath; }
+    void showUnsaved(const QString &filePath, const QByteArray &bytes) override { unsaved.append({filePath, bytes}); }
     bool goBack() override { return backs++, canGoBack; }
     bool goForward() override { return forwards++, canGoForward; }
+    void followLine(int line, double fraction) override { follows.append({line, fraction}); }
 
-    // What the real pane reports when a load completes.
+    // What the real pane reports when a load completes, and when the user double-clicks a line.
     void finishLoad() { emit loadFinished(); }
+    void doubleClickLine(int line) { emit lineDoubleClicked(line); }
 
     QStringList navigations;
+    QList<std::pair<QString, QByteArray>> unsaved;
+    QList<std::pair<int, double>> follows;
     int backs = 0, forwards = 0;
     bool canGoBack = false, canGoForward = false;
 

@@ -26,7 +26,10 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTimer>
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -152,6 +155,8 @@ void MainForm::buildPanes(const BrowserFactory &createBrowser)
     connect(Naiyou, &QListWidget::itemDoubleClicked, this, [this] { Naiyou_DblClick(); });
     connect(MainText, &QPlainTextEdit::textChanged, this, &MainForm::MainText_Change);
     connect(Brw, &PreviewView::loadFinished, this, &MainForm::Brw_DownloadComplete);
+    connect(MainText, &QPlainTextEdit::cursorPositionChanged, this, &MainForm::MainText_CaretMove);
+    connect(Brw, &PreviewView::lineDoubleClicked, this, &MainForm::Brw_LineDoubleClicked);
 
     StaDescription = new QLabel(DescriptionPrompt);
     StaDescription->setTextFormat(Qt::PlainText); // dictionary text such as "<h1>" shows as it is
@@ -267,9 +272,38 @@ void MainForm::mmnyKousin_Click()
     const QStringView html(m_refreshHtml.data(), qsizetype(m_refreshHtml.size()));
     // The scratch file holds what the export would: the page's bytes in the encoding it declares.
     encodeTextFileInto(html, pageFormat(html), Unmappable::CharacterReference, m_refreshBytes);
-    // A scratch file that cannot be written is passed over: the pane shows what is there.
-    writeScratchFileAtomically(path, m_refreshBytes.bytes);
-    Brw->navigate(path);
+    // A scratch file that cannot be written (a read-only folder, a full disk) does not stop the
+    // preview: the pane shows the page from memory, as if it were that file.
+    if (writeScratchFileAtomically(path, m_refreshBytes.bytes).ok)
+        Brw->navigate(path);
+    else
+        Brw->showUnsaved(path, m_refreshBytes.bytes);
+}
+
+// The preview follows the caret to the content its line produced, near the caret's height in
+// the editor; like refreshing, following stops in manual mode.
+void MainForm::MainText_CaretMove()
+{
+    const int line = MainText->textCursor().blockNumber();
+    if (line == m_caretLine)
+        return;
+    m_caretLine = line;
+    if (mmnyHand->isChecked())
+        return;
+    const int height = std::max(1, MainText->viewport()->height());
+    const double fraction = std::clamp(MainText->cursorRect().center().y() / double(height), 0.0, 1.0);
+    Brw->followLine(line, fraction);
+}
+
+// A double-click in the preview puts the caret at the start of the line that produced it.
+void MainForm::Brw_LineDoubleClicked(int line)
+{
+    const QTextBlock block = MainText->document()->findBlockByNumber(line);
+    if (!block.isValid())
+        return;
+    MainText->setTextCursor(QTextCursor(block));
+    MainText->ensureCursorVisible();
+    MainText->setFocus();
 }
 
 void MainForm::mmnyHand_Click()

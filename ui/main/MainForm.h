@@ -94,6 +94,8 @@ public:
     void mmnyBack_Click();
     void mmnyNext_Click();
     void Brw_DownloadComplete();
+    void MainText_CaretMove();
+    void Brw_LineDoubleClicked(int line);
     void mmnyHtmlHyozi_Click();
 
     // Layout and splitters.
@@ -160,6 +162,7 @@ private:
     QTimer *m_clock;
     QPointer<Form1> m_form1;
     QPointer<Form2> m_form2;
+    int m_caretLine = -1; // the line the preview last followed
     bool m_closing = false;
     bool m_loaded = false; // start-up has finished
 };

@@ -2,66 +2,41 @@
 
 #include "PreviewView.h"
 
+#include <preview/LocalPages.h>
+
 #include <QPointer>
 #include <QUrl>
-#include <QWebEngineUrlRequestInterceptor>
-#include <QWebEngineUrlSchemeHandler>
-#include <QWebEngineView>
 
+#include <optional>
+
+class QStackedLayout;
+class QWebEnginePage;
 class QWebEngineProfile;
+class QWebEngineView;
 
 namespace qrn {
 
-// The scheme under which the pane shows local files. It must be registered before the
-// application object is created; this also sets the engine switches that keep every page of the
-// process off the network, which the engine reads once when it starts.
-inline constexpr char LocalPageScheme[] = "qrn-file";
+// Registers LocalPageScheme; must run before the application object is created. Also sets the
+// engine switches (previewEngineSwitches), which the engine reads once when it starts.
 void registerLocalPageScheme();
-// The given engine switches (as QTWEBENGINE_CHROMIUM_FLAGS holds them) with those that keep pages
-// off the network added, and any that would undo them dropped.
-QString offlineEngineSwitches(const QString &given);
+// The given engine switches (as QTWEBENGINE_CHROMIUM_FLAGS holds them) with those the pane needs
+// added, and any that would undo them dropped: no WebTransport, no WebRTC (it may only use a proxy,
+// and there is none), and Japanese for the engine's own pages, its error pages included.
+QString previewEngineSwitches(const QString &given);
 
-// Where a page may reach local files: one folder and everything below it.
-class LocalFolderRule {
-public:
-    void setAllowedFolder(const QString &folder);
-    bool allowsPath(const QString &path) const;
-    // The real path of a regular file inside the folder, every symbolic link followed; empty for
-    // anything else: a folder, a missing file, a link that leads out of the folder.
-    QString servableFile(const QString &path) const;
-
-private:
-    QString m_root; // cleaned absolute path
-};
-
-// Serves local files to the pane under LocalPageScheme: GET only, regular files only (never a
-// folder listing), only from inside the allowed folder, streamed from disk. An HTML page that
-// declares no charset is sent as Shift_JIS, the encoding of the files the editor writes, so the
-// browser does not guess another one.
-class LocalPageHandler : public QWebEngineUrlSchemeHandler {
-    Q_OBJECT
-public:
-    LocalPageHandler(const LocalFolderRule &rule, QObject *parent) : QWebEngineUrlSchemeHandler(parent), m_rule(rule) {}
-    void requestStarted(QWebEngineUrlRequestJob *job) override;
-
-private:
-    const LocalFolderRule &m_rule;
-};
-
-// Keeps the pane on this machine: every request whose URL is not LocalPageScheme or made by the
-// page itself (data:, blob:, about:) is refused, whatever asks for it: file: (which would list
-// folders), http:, https:, ws:, wss:.
-class LocalOnlyGuard : public QWebEngineUrlRequestInterceptor {
-    Q_OBJECT
-public:
-    explicit LocalOnlyGuard(QObject *parent) : QWebEngineUrlRequestInterceptor(parent) {}
-    static bool allows(const QUrl &url);
-    void interceptRequest(QWebEngineUrlRequestInfo &info) override;
-};
-
-// The preview pane on QtWebEngine. A navigation to a file lets the page reach that file's folder
-// and below; reloading the page already shown keeps its scroll position. The page follows no link
-// that LocalOnlyGuard would refuse, so none (a mailto: say) is handed to another program either.
+// The preview pane on QtWebEngine (what a page may reach: LocalOrigins, PreviewRequestGuard).
+//
+// It holds two views of one profile, stacked: the visible one, and under it one that loads the
+// next version of the previewed page. A new version is shown in one of three ways:
+// - a change of text only (PageLines' textLinesChange and textRunChange) in a page without
+//   scripts: patched into the visible page in place, where the page's nodes are exactly what
+//   the old text made and a new parse would put the new text in the same place;
+// - otherwise, for the page already shown: loaded in the view underneath, scrolled to where the
+//   visible one is, drawn, and only then raised; it gets the visible view's history first, so
+//   back and forward walk the same pages whichever view is on top;
+// - another page: loaded in the visible view, like a browser navigation.
+// One version is worked on at a time; navigations meanwhile only replace the one waiting, so a
+// key held down never queues more than one load.
 class WebPreview : public PreviewView {
     Q_OBJECT
 public:
@@ -70,16 +45,63 @@ public:
 
     QWidget *widget() override;
     void navigate(const QString &filePath) override;
+    void showUnsaved(const QString &filePath, const QByteArray &bytes) override;
     bool goBack() override;
     bool goForward() override;
+    void followLine(int line, double fraction) override;
 
-    QWebEngineView *view() const { return m_view; }
-    static QUrl urlOfFile(const QString &filePath);
+    // The view on top.
+    QWebEngineView *view() const;
+    // The URL under which the pane shows a file, as navigate would.
+    QUrl urlOfFile(const QString &filePath) { return m_origins.urlInFolder(filePath); }
+    // Loads the engine has started in either view so far.
+    int loadsStarted() const { return m_loadsStarted; }
+    // Whether the newest version asked for is the one visible: nothing is being worked on or waits.
+    bool isUpToDate() const { return m_work == Work::None && !m_next; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    LocalFolderRule m_rule;
+    enum class Work { None, Patch, Stage, Settle, Direct };
+
+    QWebEnginePage *pageOf(int index) const;
+    QWebEnginePage *shownPage() const { return pageOf(m_shown); }
+    QWebEnginePage *stagePage() const { return pageOf(1 - m_shown); }
+    bool showsPreviewedPage() const;
+    void request(const QString &filePath, std::optional<QByteArray> unsaved);
+    void startNext();
+    void done();
+    void patch(const QString &call, const QByteArray &bytes);
+    void stage();
+    void settle(int attempt);
+    void waitForFrame(int attempt, const QVariant &scroll, int polls);
+    void raiseStaged();
+    void pageLoaded(int index, bool ok);
+    void runInPage(QWebEnginePage *page, const QString &script, const std::function<void(const QVariant &)> &then = {});
+    void watchForDoubleClicks(QObject *object);
+
+    LocalOrigins m_origins;
+    PreviewedPage m_page;
     QWebEngineProfile *m_profile;
-    QPointer<QWebEngineView> m_view;
+    QPointer<QWidget> m_host;
+    QStackedLayout *m_stack;
+    QPointer<QWebEngineView> m_views[2];
+    int m_shown = 0;
+
+    Work m_work = Work::None;
+    // The newest navigation not yet started: path, and bytes from memory.
+    std::optional<std::pair<QString, std::optional<QByteArray>>> m_next;
+    // What the visible view shows of the previewed page, when it is known, and the staged one.
+    struct Version {
+        QByteArray bytes;
+        bool known = false;
+        bool scripted = true;
+    } m_shownVersion, m_stagedVersion;
+    std::optional<std::pair<int, double>> m_follow;
+    bool m_shownNavigates = false; // the visible view loads a page the user asked for
+    int m_loadsStarted = 0;
+    bool m_closing = false;
 };
 
 } // namespace qrn

@@ -1,0 +1,211 @@
+#include "LocalPages.h"
+
+#include "PageLines.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QRandomGenerator>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestJob>
+
+namespace qrn {
+
+namespace {
+
+QString fileScheme()
+{
+    return QStringLiteral("file");
+}
+
+bool isUnder(const QString &path, const QString &root)
+{
+    return path == root || path.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
+}
+
+// What a page may load from a local URL: what it shows or runs. Requests whose answer a script
+// reads (XMLHttpRequest, fetch, beacons, prefetches, service workers ...) are not among them.
+bool isPageResource(QWebEngineUrlRequestInfo::ResourceType type)
+{
+    using Info = QWebEngineUrlRequestInfo;
+    switch (type) {
+    case Info::ResourceTypeMainFrame:
+    case Info::ResourceTypeSubFrame:
+    case Info::ResourceTypeStylesheet:
+    case Info::ResourceTypeScript:
+    case Info::ResourceTypeImage:
+    case Info::ResourceTypeFontResource:
+    case Info::ResourceTypeObject:
+    case Info::ResourceTypeMedia:
+    case Info::ResourceTypeWorker:
+    case Info::ResourceTypeSharedWorker:
+    case Info::ResourceTypeFavicon:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// True when the text of an HTML page declares a charset of its own near its top.
+bool declaresCharset(const QByteArray &head)
+{
+    return head.toLower().contains("charset");
+}
+
+} // namespace
+
+QString LocalOrigins::pathOf(const QUrl &url)
+{
+    const QString path = url.scheme() == fileScheme() ? url.toLocalFile() : url.path(QUrl::FullyDecoded);
+    return QDir::cleanPath(path);
+}
+
+QString LocalOrigins::realPath(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    // A file that does not exist (yet): its folder's real path, so it compares with real roots.
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : QDir(folder).filePath(info.fileName());
+}
+
+QString LocalOrigins::hostFor(QHash<QString, QString> &hosts, const QString &root, bool folder)
+{
+    QString &host = hosts[root];
+    if (host.isEmpty()) {
+        do
+            host = QStringLiteral("p%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+        while (m_roots.contains(host));
+        m_roots.insert(host, {root, folder});
+    }
+    return host;
+}
+
+static QUrl localUrl(const QString &host, const QString &filePath)
+{
+    QUrl url;
+    url.setScheme(QString::fromLatin1(LocalPageScheme));
+    url.setHost(host);
+    url.setPath(QDir::cleanPath(QDir::fromNativeSeparators(QFileInfo(filePath).absoluteFilePath())), QUrl::DecodedMode);
+    return url;
+}
+
+QUrl LocalOrigins::urlInFolder(const QString &filePath)
+{
+    return localUrl(hostFor(m_folderHosts, realPath(QFileInfo(filePath).absolutePath()), true), filePath);
+}
+
+QUrl LocalOrigins::urlAlone(const QString &filePath)
+{
+    return localUrl(hostFor(m_fileHosts, realPath(filePath), false), filePath);
+}
+
+bool LocalOrigins::holds(const QString &host, const QString &path) const
+{
+    const auto root = m_roots.constFind(host);
+    if (root == m_roots.cend())
+        return false;
+    const QString real = realPath(path);
+    return root->folder ? isUnder(real, root->path) : real == root->path;
+}
+
+QString LocalOrigins::servableFile(const QUrl &url) const
+{
+    const QString path = pathOf(url);
+    const QFileInfo info(path);
+    if (!info.isFile() || !holds(url.host(), path))
+        return {};
+    return info.canonicalFilePath();
+}
+
+bool PreviewRequestGuard::isWebScheme(const QString &scheme)
+{
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ws")
+           || scheme == QLatin1String("wss");
+}
+
+void PreviewRequestGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
+{
+    const QUrl url = info.requestUrl();
+    const QString scheme = url.scheme();
+    if (isWebScheme(scheme) || scheme == QLatin1String("data") || scheme == QLatin1String("blob")
+        || scheme == QLatin1String("about"))
+        return;
+    const bool local = scheme == QLatin1String(LocalPageScheme);
+    const QUrl initiator = info.initiator();
+    // Web content never reaches a local file; no script reads one.
+    if ((!local && scheme != fileScheme()) || (!initiator.isEmpty() && initiator.scheme() != QLatin1String(LocalPageScheme))
+        || !isPageResource(info.resourceType())) {
+        info.block(true);
+        return;
+    }
+    const bool navigation = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame
+                            || info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeSubFrame;
+    const QString path = LocalOrigins::pathOf(url);
+    if (local) {
+        if (!m_origins.knows(url.host())) {
+            info.block(true);
+            return;
+        }
+        // A document of the origin, or a resource its own pages ask for.
+        if ((navigation || initiator.host() == url.host()) && m_origins.holds(url.host(), path))
+            return;
+    }
+    // Outside the asking origin: a document becomes one of its own, anything else loads as a
+    // file: resource, opaque to this origin; a folder is never listed.
+    if (navigation) {
+        info.redirect(m_origins.urlAlone(path));
+    } else if (!QFileInfo(path).isFile()) {
+        info.block(true);
+    } else if (local) {
+        info.redirect(QUrl::fromLocalFile(LocalOrigins::realPath(path)));
+    }
+}
+
+void LocalPageHandler::requestStarted(QWebEngineUrlRequestJob *job)
+{
+    const QUrl url = job->requestUrl();
+    const QUrl initiator = job->initiator();
+    if (job->requestMethod() != "GET" || (!initiator.isEmpty() && initiator.scheme() != QLatin1String(LocalPageScheme))) {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
+    const QString real = m_origins.servableFile(url);
+    QByteArray type = QMimeDatabase().mimeTypeForFile(LocalOrigins::pathOf(url), QMimeDatabase::MatchExtension).name().toLatin1();
+    if (url.host() == m_page.url.host() && LocalOrigins::pathOf(url) == m_page.path && (m_page.unsaved || type == "text/html")) {
+        QByteArray bytes;
+        if (m_page.unsaved) {
+            bytes = *m_page.unsaved;
+        } else {
+            QFile file(real);
+            if (real.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+                job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+                return;
+            }
+            bytes = file.readAll();
+        }
+        m_page.served = bytes;
+        m_page.servedAny = true;
+        const QByteArray charset = pageCharset(bytes);
+        auto *buffer = new QBuffer(job);
+        buffer->setData(withLineMarkers(bytes, charset));
+        buffer->open(QIODevice::ReadOnly);
+        job->reply(charset.isEmpty() ? QByteArray("text/html") : "text/html;charset=" + charset, buffer);
+        return;
+    }
+    // Streamed: the engine reads the file on its own thread as the page consumes it; it goes with the job.
+    auto *file = real.isEmpty() ? nullptr : new QFile(real, job);
+    if (!file || !file->open(QIODevice::ReadOnly)) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    if ((type == "text/html" || type == "text/plain") && !declaresCharset(file->peek(4096)))
+        type += ";charset=Shift_JIS";
+    job->reply(type, file);
+}
+
+} // namespace qrn

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <optional>
+
+namespace qrn {
+
+// The converted page keeps the document's lines one for one, so the pane can tell which line
+// produced what it shows: the page it serves carries a marker comment at the start of each line
+// that begins in text, and a later version that differs from it in text only can be patched in
+// place instead of reloaded. Neither the scratch file nor the export ever holds a marker.
+
+// The charset a page is read in: the one it declares near its top, else Shift_JIS, the encoding
+// the editor writes. Lower case, as a Content-Type parameter.
+QByteArray pageCharset(const QByteArray &html);
+
+// The page with "<!--qrn-line N-->" inserted at the start of every 0-based line N that begins in
+// text: never inside a tag, a comment, a doctype, or the raw text of script, style, textarea,
+// title and their kind, and not before the first tag, which may be a doctype a comment before it
+// would not disturb but text would. A comment is valid wherever text is, invisible to selectors
+// and layout, so the page renders as without them. Charsets in which "<" may be part of another
+// character get no markers.
+QByteArray withLineMarkers(const QByteArray &html, const QByteArray &charset);
+
+// Whether a page can run code of its own: then it is always reloaded, never patched, so what its
+// scripts did at load is done again.
+bool pageMayRunScripts(const QByteArray &html);
+
+// Two versions of a page that differ in whole lines of plain text only (no "<" in the lines on
+// either side), with at least one unchanged line after them: the lines that were, and the lines
+// that replace them, each ending in a line break.
+struct TextLinesChange {
+    int firstLine = 0;
+    int oldLineCount = 0;
+    int newLineCount = 0;
+    QByteArray oldLines;
+    QByteArray newLines;
+};
+std::optional<TextLinesChange> textLinesChange(const QByteArray &before, const QByteArray &after);
+
+// Two versions of a page that differ inside one run of text of one line (between two tags, or a
+// tag and the line's end), the changed bytes holding no "<" and no line break: every non-empty
+// run of text of that line as it was, which of them changed, what it became, and whether the
+// line is the page's last. A line holding raw text (script, style, title ...) or a CDATA section
+// gives none, as its text would not show as these runs.
+struct TextRunChange {
+    int line = 0;
+    QList<QByteArray> oldRuns;
+    int run = 0;
+    QByteArray newRun;
+    bool lastLine = false;
+};
+std::optional<TextRunChange> textRunChange(const QByteArray &before, const QByteArray &after);
+
+// The marker comment's text for a line, as withLineMarkers writes it and the pane's scripts read it.
+inline constexpr char LineMarkerPrefix[] = "qrn-line ";
+
+} // namespace qrn

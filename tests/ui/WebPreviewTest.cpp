@@ -749,6 +749,13 @@ void WebPreviewTest::mainWindowTitleFollowsTheRealPane()
                               QStringLiteral("見出しの文"), 20000);
     QCOMPARE(runJs(pane->view(), QStringLiteral("document.body.getAttribute('bgcolor')")).toString(),
              QStringLiteral("white"));
+
+    // A page that declares UTF-8 is written in UTF-8, and shown as a browser shows the export.
+    form.MainText->setText(QStringLiteral("＜ページ＞＜ヘッド＞＜メタ情報　文字コード＝「utf-8」＞＜ヘッド終わり＞"
+                                          "＜全体＞波〜と絵😀＜全体終わり＞＜ページ終わり＞"));
+    QTRY_COMPARE_WITH_TIMEOUT(runJs(pane->view(), QStringLiteral("document.body.innerText")).toString(),
+                              QStringLiteral("波〜と絵😀"), 20000);
+    QCOMPARE(runJs(pane->view(), QStringLiteral("document.characterSet")).toString(), QStringLiteral("UTF-8"));
     QVERIFY(boxes.calls.isEmpty());
 }
 

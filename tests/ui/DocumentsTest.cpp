@@ -17,8 +17,6 @@ namespace {
 using Box = ScriptedMessageBoxes;
 using Dlg = ScriptedDialogs;
 
-const QString SaveFilter = QStringLiteral("日本語タグファイル|*.qrnf");
-const QString Prompt = QStringLiteral("ファイル\"%1\"は変更されています、変更を保存しますか？");
 
 QString dictionaryText(const MainFormHarness &h)
 {
@@ -74,8 +72,6 @@ void DocumentsTest::exitAnsweredYesThenCancelledDialogStillExits()
     h.boxes.expect(Box::AskToSave, true);
     h.dialogs->cancel(Dlg::SaveDialog);
     QVERIFY(h.form->close());
-    QCOMPARE(h.boxes.calls.value(0).text, Prompt.arg(QStringLiteral("QRNドキュメント")));
-    QCOMPARE(h.dialogs->calls.value(0).filter, SaveFilter);
     QVERIFY(dictionaryText(h).contains(QStringLiteral("新,new,8,,EndTagCom")));
     h.verifyScriptsUsed();
 }

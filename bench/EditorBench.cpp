@@ -3,6 +3,7 @@
 // the same text.
 
 #include "BenchDocuments.h"
+#include "BenchTiming.h"
 
 #include <HenkanMod.h>
 #include <TextCodec.h>
@@ -24,21 +25,9 @@
 #include <vector>
 
 using namespace qrn;
-using Clock = std::chrono::steady_clock;
+using namespace qrn::bench;
 
 namespace {
-
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-struct Figures {
-    double median, worst;
-};
-
-Figures figures(std::vector<double> t)
-{
-    std::sort(t.begin(), t.end());
-    return {t[t.size() / 2], t.back()};
-}
 
 template <typename F>
 double timed(F &&work)

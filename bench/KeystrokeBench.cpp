@@ -5,6 +5,7 @@
 // version is visible, and how many loads a burst of changes starts.
 
 #include "BenchDocuments.h"
+#include "BenchTiming.h"
 
 #include <DialogService.h>
 #include <DictionaryFile.h>
@@ -35,15 +36,9 @@
 #include <vector>
 
 using namespace qrn;
-using Clock = std::chrono::steady_clock;
+using namespace qrn::bench;
 
 namespace {
-
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-struct Figures {
-    double median, worst;
-};
 
 template <typename F>
 Figures measure(int runs, F &&work)
@@ -54,8 +49,7 @@ Figures measure(int runs, F &&work)
         work();
         t.push_back(ms(Clock::now() - start));
     }
-    std::sort(t.begin(), t.end());
-    return {t[t.size() / 2], t.back()};
+    return figures(std::move(t));
 }
 
 // Message boxes and dialogs never appear in this run.

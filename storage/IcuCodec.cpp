@@ -70,11 +70,6 @@ void countingToUnicode(const void *context, UConverterToUnicodeArgs *args, const
 }
 } // namespace
 
-bool IcuCodec::canWrite(const QByteArray &name)
-{
-    return static_cast<bool>(open(name));
-}
-
 QByteArray IcuCodec::canonicalName(const QByteArray &name)
 {
     const Converter c = open(name);

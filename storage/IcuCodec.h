@@ -13,8 +13,6 @@ namespace qrn {
 // a page may declare, and any other ICU knows.
 class IcuCodec {
 public:
-    // True when ICU has a converter that can write the encoding.
-    static bool canWrite(const QByteArray &name);
     // ICU's own name for the encoding, or empty when it has none.
     static QByteArray canonicalName(const QByteArray &name);
     static DecodeResult decode(QByteArrayView bytes, const QByteArray &name);

@@ -194,15 +194,6 @@ EncodeResult encodeText(QStringView text, const TextFormat &format, Unmappable p
     return IcuCodec::encode(text, format.otherName, policy);
 }
 
-bool canEncode(QStringView text, const TextFormat &format)
-{
-    if (format.encoding == TextEncoding::ShiftJis)
-        return ShiftJisCodec::canEncode(text);
-    if (format.encoding != TextEncoding::Other)
-        return true;
-    return IcuCodec::encode(text, format.otherName, Unmappable::QuestionMark).unmappableCount == 0;
-}
-
 QString documentTextFromFileText(QString &&fileText)
 {
     QString text = std::move(fileText);

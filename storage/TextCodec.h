@@ -33,8 +33,6 @@ Utf8Scan scanUtf8(QByteArrayView bytes);
 QString decodeText(QByteArrayView bytes, const TextFormat &format);
 // Text in the encoding, without a byte-order mark; characters it cannot hold follow the policy.
 EncodeResult encodeText(QStringView text, const TextFormat &format, Unmappable policy);
-// True when every character of the text has a form in the encoding.
-bool canEncode(QStringView text, const TextFormat &format);
 // The byte-order mark of the format's encoding.
 QByteArray byteOrderMark(TextEncoding encoding);
 

@@ -94,15 +94,6 @@ ReadTextResult readDocumentFile(const QString &path, TextKind kind)
     return documentFromBytes(raw.bytes, kind);
 }
 
-ReadTextResult readDocumentFile(const QString &path, const TextFormat &format)
-{
-    ReadBytesResult raw = readFileBytes(path);
-    if (!raw.ok)
-        return {false, {}, raw.error, raw.cause, {}, 0, 0};
-    const DecodeResult d = decodeChecked(raw.bytes, format);
-    return {true, documentTextFromFileText(d.text), {}, FileErrorCause::None, format, d.badBytes, 0};
-}
-
 namespace {
 // Reports a failed step with the system's words and the cause its error number gives; the
 // number is taken as the step left it.

@@ -74,8 +74,6 @@ enum class TextKind { Document, Html };
 // Reads a document (or an HTML file to import): its encoding detected, decoded, lines ended by
 // CR LF or a lone CR, joined with CR LF, no line end after the last line.
 ReadTextResult readDocumentFile(const QString &path, TextKind kind = TextKind::Document);
-// The same in a given encoding, without detection.
-ReadTextResult readDocumentFile(const QString &path, const TextFormat &format);
 // The detection and the document rule on bytes already read.
 ReadTextResult documentFromBytes(QByteArrayView bytes, TextKind kind = TextKind::Document);
 

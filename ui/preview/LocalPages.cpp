@@ -20,11 +20,6 @@ QString fileScheme()
     return QStringLiteral("file");
 }
 
-bool isUnder(const QString &path, const QString &root)
-{
-    return path == root || path.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
-}
-
 // What a page may load from a local URL: what it shows or runs. Requests whose answer a script
 // reads (XMLHttpRequest, fetch, beacons, prefetches, service workers ...) are not among them.
 bool isPageResource(QWebEngineUrlRequestInfo::ResourceType type)
@@ -73,18 +68,6 @@ QString LocalOrigins::realPath(const QString &path)
     return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : QDir(folder).filePath(info.fileName());
 }
 
-QString LocalOrigins::hostFor(QHash<QString, QString> &hosts, const QString &root, bool folder)
-{
-    QString &host = hosts[root];
-    if (host.isEmpty()) {
-        do
-            host = QStringLiteral("p%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-        while (m_roots.contains(host));
-        m_roots.insert(host, {root, folder});
-    }
-    return host;
-}
-
 static QUrl localUrl(const QString &host, const QString &filePath)
 {
     QUrl url;
@@ -94,23 +77,56 @@ static QUrl localUrl(const QString &host, const QString &filePath)
     return url;
 }
 
-QUrl LocalOrigins::urlInFolder(const QString &filePath)
+QUrl LocalOrigins::urlOf(const QString &filePath)
 {
-    return localUrl(hostFor(m_folderHosts, realPath(QFileInfo(filePath).absolutePath()), true), filePath);
+    const QString real = realPath(filePath);
+    QString &host = m_hosts[real];
+    if (host.isEmpty()) {
+        do
+            host = QStringLiteral("p%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+        while (m_files.contains(host));
+        m_files.insert(host, real);
+    }
+    return localUrl(host, filePath);
 }
 
-QUrl LocalOrigins::urlAlone(const QString &filePath)
+QUrl LocalOrigins::resourceUrlOf(const QString &filePath)
 {
-    return localUrl(hostFor(m_fileHosts, realPath(filePath), false), filePath);
+    QUrl url = urlOf(filePath);
+    url.setQuery(QStringLiteral("qrn-resource"));
+    return url;
+}
+
+bool LocalOrigins::isResourceUrl(const QUrl &url)
+{
+    return url.query() == QLatin1String("qrn-resource");
+}
+
+static QString randomToken()
+{
+    return QString::number(QRandomGenerator::global()->generate64(), 16) + QString::number(QRandomGenerator::global()->generate64(), 16);
+}
+
+QUrl LocalOrigins::fileUrlOf(const QString &realPath)
+{
+    QString &token = m_tokens[realPath];
+    if (token.isEmpty())
+        token = randomToken();
+    QUrl url = QUrl::fromLocalFile(realPath);
+    url.setQuery(QStringLiteral("qrn=") + token);
+    return url;
+}
+
+bool LocalOrigins::grantsFile(const QUrl &fileUrl) const
+{
+    const auto token = m_tokens.constFind(realPath(pathOf(fileUrl)));
+    return token != m_tokens.cend() && fileUrl.query() == QStringLiteral("qrn=") + *token;
 }
 
 bool LocalOrigins::holds(const QString &host, const QString &path) const
 {
-    const auto root = m_roots.constFind(host);
-    if (root == m_roots.cend())
-        return false;
-    const QString real = realPath(path);
-    return root->folder ? isUnder(real, root->path) : real == root->path;
+    const auto file = m_files.constFind(host);
+    return file != m_files.cend() && realPath(path) == *file;
 }
 
 QString LocalOrigins::servableFile(const QUrl &url) const
@@ -143,27 +159,26 @@ void PreviewRequestGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
         info.block(true);
         return;
     }
+    // The handler's hand-over of a resource to the file: loader.
+    if (!local && m_origins.grantsFile(url))
+        return;
+    const QString path = LocalOrigins::pathOf(url);
+    if (local && !m_origins.knows(url.host())) {
+        info.block(true);
+        return;
+    }
+    // A document under its file's origin, a resource under its resource URL; everything else is
+    // moved there. A folder, a device or a missing file is loaded by nothing but a navigation,
+    // which shows the error page.
     const bool navigation = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame
                             || info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeSubFrame;
-    const QString path = LocalOrigins::pathOf(url);
-    if (local) {
-        if (!m_origins.knows(url.host())) {
-            info.block(true);
-            return;
-        }
-        // A document of the origin, or a resource its own pages ask for.
-        if ((navigation || initiator.host() == url.host()) && m_origins.holds(url.host(), path))
-            return;
-    }
-    // Outside the asking origin: a document becomes one of its own, anything else loads as a
-    // file: resource, opaque to this origin; a folder is never listed.
-    if (navigation) {
-        info.redirect(m_origins.urlAlone(path));
-    } else if (!QFileInfo(path).isFile()) {
+    if (!navigation && !QFileInfo(path).isFile()) {
         info.block(true);
-    } else if (local) {
-        info.redirect(QUrl::fromLocalFile(LocalOrigins::realPath(path)));
+        return;
     }
+    const QUrl target = navigation ? m_origins.urlOf(path) : m_origins.resourceUrlOf(path);
+    if (url.adjusted(QUrl::RemoveFragment) != target)
+        info.redirect(target);
 }
 
 void LocalPageHandler::requestStarted(QWebEngineUrlRequestJob *job)
@@ -175,6 +190,16 @@ void LocalPageHandler::requestStarted(QWebEngineUrlRequestJob *job)
         return;
     }
     const QString real = m_origins.servableFile(url);
+    // A resource goes to the file: loader, so that it reaches the asking page opaque. A request
+    // that needs CORS never gets here from another origin (the engine refuses it first), and is
+    // refused should it do so.
+    if (LocalOrigins::isResourceUrl(url)) {
+        if (real.isEmpty() || job->requestHeaders().contains("Origin"))
+            job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        else
+            job->redirect(m_origins.fileUrlOf(real));
+        return;
+    }
     QByteArray type = QMimeDatabase().mimeTypeForFile(LocalOrigins::pathOf(url), QMimeDatabase::MatchExtension).name().toLatin1();
     if (url.host() == m_page.url.host() && LocalOrigins::pathOf(url) == m_page.path && (m_page.unsaved || type == "text/html")) {
         QByteArray bytes;

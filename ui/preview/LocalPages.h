@@ -15,36 +15,48 @@ namespace qrn {
 // registered before the application object is created (registerLocalPageScheme).
 inline constexpr char LocalPageScheme[] = "qrn-file";
 
-// Who may read which local file, decided by the engine's own same-origin rules.
+// Who may read which local file, decided by the engine's own same-origin and CORS rules.
 //
-// A page the editor shows is served under an origin (a host of LocalPageScheme) that holds its
-// folder and everything below it: its frames, images and style sheets there are its own. Anything
-// else it refers to is moved out of that origin before it loads: a frame or a link to a page
-// outside becomes a document of an origin that holds that file alone, and an image, style sheet,
-// font or script outside is handed to the engine's file: loader, which marks what it delivers to
-// another origin as opaque. So an outside frame has no contentDocument and a canvas an outside
-// image is drawn on is tainted. (Our own scheme handler cannot do that marking: the engine treats
-// whatever a custom scheme delivers as same-origin data.)
+// Every local file the pane loads as a document is served under an origin (a host of
+// LocalPageScheme) that holds that file alone, as a browser gives every file: page an origin of
+// its own. The previewed page is therefore the only document of its origin, and a page reached
+// by a link or shown in a frame gets an origin of its own in turn.
+//
+// Everything else a page refers to (images, style sheets, fonts, media, scripts, objects, modules)
+// first moves to the resource URL of the file it names, on that file's origin. The scheme is not
+// CORS-enabled, so the engine refuses every request there that needs CORS (fetch, XMLHttpRequest,
+// module scripts, JSON imports, crossorigin images). What is left asks for no CORS, and the
+// handler passes it on to the engine's file: loader, which marks what it delivers to another
+// origin as opaque: a canvas is tainted, cssRules throws, a classic script's errors are muted.
+// (The engine treats what a custom scheme delivers as the asking page's own data, so the scheme
+// itself cannot serve those.) Such a file: URL carries a token of its file, so that only the
+// handler's hand-over reaches the file: loader; a page's own file: URLs go the long way round.
+//
+// The engine cannot see what is behind a path, so PreviewRequestGuard and LocalPageHandler keep
+// the rest: no folder listing, no device or other non-regular file, percent-encoded ".." decoded
+// before a path is resolved, and nothing local for a web page.
 //
 // The scheme is not flagged local: the engine lets local pages load web resources only together
 // with universal access to every file, so the scheme's pages are ordinary pages that may load
-// local files (LocalAccessAllowed), and web content never reaches them: a request for a local URL
-// from a web page is refused, and no script reads a local URL (XMLHttpRequest and fetch are
-// refused whatever the origin, as for file: pages in a browser).
+// local files (LocalAccessAllowed).
 //
-// Hosts are random and held for the pane's life, so history entries keep working; a host grants
-// nothing by being known, since requests from other origins are moved out as above.
+// Hosts and tokens are random and held for the pane's life, so history entries keep working.
 class LocalOrigins {
 public:
-    // The URL of a file under the origin of its folder (made on first use).
-    QUrl urlInFolder(const QString &filePath);
-    // The URL of a file under an origin that holds it alone (made on first use).
-    QUrl urlAlone(const QString &filePath);
-    bool knows(const QString &host) const { return m_roots.contains(host); }
-    // Whether the origin holds the file, with every symbolic link followed.
+    // The URL of a file as a document, under the origin that holds it alone (made on first use).
+    QUrl urlOf(const QString &filePath);
+    // The URL of a file as something a page shows or runs: on the file's origin, marked.
+    QUrl resourceUrlOf(const QString &filePath);
+    static bool isResourceUrl(const QUrl &url);
+    // The file: URL of a regular file, with the token that lets it past the guard.
+    QUrl fileUrlOf(const QString &realPath);
+    // Whether a file: URL carries the token of the file it names.
+    bool grantsFile(const QUrl &fileUrl) const;
+    bool knows(const QString &host) const { return m_files.contains(host); }
+    // Whether the origin is the one of this file, with every symbolic link followed.
     bool holds(const QString &host, const QString &path) const;
     // The real path of the regular file a URL of the scheme names, if its origin holds it; empty
-    // for anything else: a folder, a missing file, a link that leads out.
+    // for anything else: a folder, a missing file, a device.
     QString servableFile(const QUrl &url) const;
 
     // The clean absolute path a URL of the scheme or of file: names, percent-encoding decoded
@@ -54,19 +66,15 @@ public:
     static QString realPath(const QString &path);
 
 private:
-    QString hostFor(QHash<QString, QString> &hosts, const QString &root, bool folder);
-    struct Root {
-        QString path;
-        bool folder;
-    };
-    QHash<QString, Root> m_roots; // host -> what it holds
-    QHash<QString, QString> m_folderHosts, m_fileHosts; // real path -> host
+    QHash<QString, QString> m_files; // host -> real path of the file it holds
+    QHash<QString, QString> m_hosts; // real path -> host
+    QHash<QString, QString> m_tokens; // real path -> token of its file: URL
 };
 
 // The page the pane previews: served with line markers, and from memory while the scratch file
 // cannot be written. Remembers the bytes it served last, for the pane to compare the next version with.
 struct PreviewedPage {
-    QUrl url; // under its folder's origin
+    QUrl url; // under its own origin
     QString path;
     std::optional<QByteArray> unsaved;
     QByteArray served;
@@ -79,21 +87,22 @@ struct PreviewedPage {
 class LocalPageHandler : public QWebEngineUrlSchemeHandler {
     Q_OBJECT
 public:
-    LocalPageHandler(const LocalOrigins &origins, PreviewedPage &page, QObject *parent)
+    LocalPageHandler(LocalOrigins &origins, PreviewedPage &page, QObject *parent)
         : QWebEngineUrlSchemeHandler(parent), m_origins(origins), m_page(page)
     {
     }
     void requestStarted(QWebEngineUrlRequestJob *job) override;
 
 private:
-    const LocalOrigins &m_origins;
+    LocalOrigins &m_origins;
     PreviewedPage &m_page;
 };
 
 // Applies the rules of LocalOrigins to every request the pane's pages make, and keeps what a page
 // may reach to the web and this machine's files: http:, https:, ws: and wss: go out like a
-// browser's; data:, blob: and about: stay in the page; file: only as a regular file loaded into a
-// page; every other scheme (ftp:, mailto:, qrc: ...) is refused.
+// browser's; data:, blob: and about: stay in the page; a local URL (of the scheme or file:) only
+// as a page or as something a page shows or runs, under the origin of the file it names; every
+// other scheme (ftp:, mailto:, qrc: ...) is refused.
 //
 // WebSocket is allowed like any web request: with reads of local files closed, it can send no
 // more than an image URL already could. WebRTC and WebTransport stay closed (engine switches, see

@@ -365,7 +365,7 @@ void WebPreview::startNext()
         return;
     auto [path, unsaved] = std::move(*m_next);
     m_next.reset();
-    const QUrl url = m_origins.urlInFolder(path);
+    const QUrl url = m_origins.urlOf(path);
     if (url != m_page.url) {
         m_page.served.clear();
         m_page.servedAny = false;

@@ -53,7 +53,7 @@ public:
     // The view on top.
     QWebEngineView *view() const;
     // The URL under which the pane shows a file, as navigate would.
-    QUrl urlOfFile(const QString &filePath) { return m_origins.urlInFolder(filePath); }
+    QUrl urlOfFile(const QString &filePath) { return m_origins.urlOf(filePath); }
     // Loads the engine has started in either view so far.
     int loadsStarted() const { return m_loadsStarted; }
     // Whether the newest version asked for is the one visible: nothing is being worked on or waits.

@@ -78,15 +78,15 @@ int main(int argc, char *argv[])
                        [](QWidget *parent) { return new qrn::WebPreview(parent); });
     // Told to end, by a signal or by the desktop session: no questions, nothing lost.
     bool terminated = false;
-    qrn::TerminationSignals termination;
-    QObject::connect(&termination, &qrn::TerminationSignals::received, &form, [&] {
+    const auto end = [&] {
         terminated = true;
         form.exitWithoutQuestions();
         // exit(), not quit(): it also ends the loop of a question open during start-up.
         QCoreApplication::exit(0);
-    });
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
-                     [&form](QSessionManager &) { form.exitWithoutQuestions(); });
+    };
+    qrn::TerminationSignals termination;
+    QObject::connect(&termination, &qrn::TerminationSignals::received, &form, end);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&](QSessionManager &) { end(); });
 
     if (!form.Form_Load())
         return 1;
@@ -95,6 +95,6 @@ int main(int argc, char *argv[])
     form.show();
     // The file named on the command line is opened from the event loop, like a menu command.
     if (!files.isEmpty())
-        QTimer::singleShot(0, &form, [&form, file = files.constFirst()] { form.session().openFile(file); });
+        QTimer::singleShot(0, &form, [&form, file = files.constFirst()] { form.session().openNamedFile(file); });
     return app.exec();
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QDateTime>
@@ -10,11 +11,16 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace qrn {
 
 namespace {
 const QString CopySuffix = QStringLiteral(".qrnr");
 const QString LockSuffix = QStringLiteral(".lock");
+const QString WorkFolderSuffix = QStringLiteral(".work");
 constexpr quint32 Magic = 0x51524E52; // "QRNR"
 constexpr quint32 Version = 1;
 
@@ -52,78 +58,110 @@ RecoveryStore::RecoveryStore(QString folder)
 {
 }
 
-RecoveryStore::~RecoveryStore() = default;
-
-QString RecoveryStore::copyPath(const QString &id) const
+RecoveryStore::~RecoveryStore()
 {
-    return QDir(m_folder).filePath(id + CopySuffix);
+    if (m_lockFd < 0)
+        return;
+    removeFileIfPresent(pathOf(m_id, WorkFolderSuffix));
+    removeFileIfPresent(pathOf(m_id, LockSuffix));
+    ::close(m_lockFd); // the kernel lock goes with it
 }
 
-QString RecoveryStore::lockPath(const QString &id) const
+QString RecoveryStore::pathOf(const QString &id, const QString &suffix) const
 {
-    return QDir(m_folder).filePath(id + LockSuffix);
+    return QDir(m_folder).filePath(id + suffix);
 }
 
 bool RecoveryStore::start()
 {
+    if (m_lockFd >= 0)
+        return true;
     if (!QDir().mkpath(m_folder))
         return false;
-    m_lock = std::make_unique<QLockFile>(lockPath(m_id));
-    // Only a run that no longer exists leaves a stale lock: a live run keeps its own however long.
-    m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0)) {
-        m_lock.reset();
+    const QByteArray path = QFile::encodeName(pathOf(m_id, LockSuffix));
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
         return false;
     }
+    m_lockFd = fd;
     return true;
+}
+
+bool RecoveryStore::isAlive(const QString &id) const
+{
+    if (id == m_id)
+        return m_lockFd >= 0;
+    const QByteArray path = QFile::encodeName(pathOf(id, LockSuffix));
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false; // no lock file: its run has ended
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
 }
 
 FileResult RecoveryStore::save(const RecoveryCopy &copy)
 {
-    if (!m_lock)
+    if (m_lockFd < 0)
         return FileResult::failure(QStringLiteral("%1: not in use").arg(m_folder));
-    return writeFileAtomically(copyPath(m_id), serialize(copy));
+    return writeFileAtomically(pathOf(m_id, CopySuffix), serialize(copy));
 }
 
 void RecoveryStore::remove()
 {
-    if (m_lock)
-        removeFileIfPresent(copyPath(m_id));
+    if (m_lockFd >= 0)
+        removeFileIfPresent(pathOf(m_id, CopySuffix));
 }
 
 std::vector<RecoveryCopy> RecoveryStore::orphans() const
 {
-    std::vector<std::pair<QDateTime, RecoveryCopy>> found;
+    std::vector<RecoveryCopy> found;
     const QFileInfoList files = QDir(m_folder).entryInfoList({QStringLiteral("*") + CopySuffix}, QDir::Files);
     for (const QFileInfo &file : files) {
         const QString id = file.completeBaseName();
-        if (id == m_id)
+        if (id == m_id || isAlive(id))
             continue;
-        QLockFile lock(lockPath(id));
-        lock.setStaleLockTime(0);
-        if (!lock.tryLock(0))
-            continue; // its run is alive
-        lock.unlock();
         RecoveryCopy copy;
         const ReadBytesResult bytes = readFileBytes(file.filePath());
         if (!bytes.ok || !deserialize(bytes.bytes, copy))
             continue;
         copy.id = id;
-        found.emplace_back(file.lastModified(), std::move(copy));
+        copy.written = file.lastModified();
+        found.push_back(std::move(copy));
     }
-    std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    std::vector<RecoveryCopy> copies;
-    for (auto &f : found)
-        copies.push_back(std::move(f.second));
-    return copies;
+    std::stable_sort(found.begin(), found.end(), [](const auto &a, const auto &b) { return a.written > b.written; });
+    return found;
 }
 
 void RecoveryStore::discard(const RecoveryCopy &copy)
 {
-    if (copy.id.isEmpty() || copy.id == m_id)
+    if (copy.id.isEmpty() || copy.id == m_id || isAlive(copy.id))
         return;
-    removeFileIfPresent(copyPath(copy.id));
-    removeFileIfPresent(lockPath(copy.id));
+    for (const QString &suffix : {CopySuffix, WorkFolderSuffix, LockSuffix})
+        removeFileIfPresent(pathOf(copy.id, suffix));
+}
+
+void RecoveryStore::setWorkFolder(const QString &folder)
+{
+    if (m_lockFd >= 0)
+        writeFileAtomically(pathOf(m_id, WorkFolderSuffix), folder.toUtf8());
+}
+
+bool RecoveryStore::otherRunUses(const QString &folder) const
+{
+    const QFileInfoList files = QDir(m_folder).entryInfoList({QStringLiteral("*") + WorkFolderSuffix}, QDir::Files);
+    for (const QFileInfo &file : files) {
+        const QString id = file.completeBaseName();
+        if (id == m_id || !isAlive(id))
+            continue;
+        const ReadBytesResult bytes = readFileBytes(file.filePath());
+        if (bytes.ok && QString::fromUtf8(bytes.bytes) == folder)
+            return true;
+    }
+    return false;
 }
 
 } // namespace qrn

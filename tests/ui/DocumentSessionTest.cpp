@@ -115,7 +115,7 @@ private slots:
     void commandsThatReplaceTheTextGoOnAfterNoOrACancelledDialog();
 
     void openReadsTheFileUnconvertedAndAPlainSaveWritesItBack();
-    void openOfAnUnreadableFileSaysSoAndChangesNothing();
+    void openOfAMissingFileStartsItOrSaysWhyNot();
     void openKeepsTheDocumentsLineEnds();
 
     void exportWritesConvertedHtmlAndTakesItsName();
@@ -126,7 +126,8 @@ private slots:
     void exitQuestionRemovesTheScratchFileAndSettlesChanges();
 
     void recoveryCopyFollowsUnsavedChanges();
-    void copyLeftByARunThatEndedIsOfferedAndLiveOnesAreNot();
+    void leftCopiesAreOfferedNewestFirstUntilOneIsRestored_data();
+    void leftCopiesAreOfferedNewestFirstUntilOneIsRestored();
 };
 
 void DocumentSessionTest::promptOnlyForAChangedDocumentNamingItsFile()
@@ -448,16 +449,32 @@ void DocumentSessionTest::openReadsTheFileUnconvertedAndAPlainSaveWritesItBack()
     h.verifyScriptsUsed();
 }
 
-void DocumentSessionTest::openOfAnUnreadableFileSaysSoAndChangesNothing()
+void DocumentSessionTest::openOfAMissingFileStartsItOrSaysWhyNot()
 {
     SessionHarness h;
-    h.dialogs.chooseFile(Dlg::OpenDialog, h.path(QStringLiteral("gone.qrnf")));
+    // In a folder that is not there: an error naming the file, and nothing changes.
+    const QString lost = h.path(QStringLiteral("nowhere/gone.qrnf"));
+    h.dialogs.chooseFile(Dlg::OpenDialog, lost);
     h.boxes.expect(Box::Error);
     h.session.open();
-    QVERIFY(h.boxes.calls.value(0).text.contains(h.path(QStringLiteral("gone.qrnf"))));
+    QVERIFY(h.boxes.calls.value(0).text.contains(lost));
     QCOMPARE(h.text.value, Template);
     verifyState(h, h.dir.path(), QString(), false);
     QVERIFY(QFile::exists(h.scratch(h.dir.path())));
+
+    // Named relative to the current folder, not there yet: an empty document of that name, kept
+    // as an absolute path, that a plain save writes without a dialog.
+    QTemporaryDir site;
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(site.path()));
+    h.session.openFile(QStringLiteral("new.qrnf"));
+    QVERIFY(QDir::setCurrent(before));
+    const QString created = QFileInfo(site.filePath(QStringLiteral("new.qrnf"))).absoluteFilePath();
+    QCOMPARE(h.text.value, QString());
+    verifyState(h, QFileInfo(created).absolutePath(), created, false);
+    h.edit(QStringLiteral("新しい文"));
+    QCOMPARE(h.session.save(), SaveOutcome::Saved);
+    QCOMPARE(readAllBytes(created), sjis(QStringLiteral("新しい文\r\n")));
     h.verifyScriptsUsed();
 }
 
@@ -573,90 +590,111 @@ void DocumentSessionTest::recoveryCopyFollowsUnsavedChanges()
 {
     SessionHarness h;
     QTemporaryDir folder;
-    DocumentRecovery recovery(h.session, h.text, folder.path());
+    DocumentRecovery recovery(h.session, h.text, folder.path(), nullptr, 300);
     const auto copies = [&] { return QDir(folder.path()).entryList({QStringLiteral("*.qrnr")}, QDir::Files); };
 
-    // Not on the keystroke path: the copy comes within the interval, not with the change.
-    h.edit(QStringLiteral("一字目"));
+    // Not on the keystroke path, and not put off by typing that goes on: the copy comes within
+    // the interval of the first change although a key follows every 50 ms.
+    h.edit(QStringLiteral("一"));
     QVERIFY(copies().isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, DocumentRecovery::IntervalMs + 3000);
+    for (int i = 0; i < 40 && copies().isEmpty(); ++i) {
+        QTest::qWait(50);
+        h.edit(h.text.value + QStringLiteral("字"));
+    }
+    QCOMPARE(copies().size(), 1);
 
     // Another run sees it only once this one has ended.
     RecoveryStore other(folder.path());
     QVERIFY(other.start());
     QVERIFY(other.orphans().empty());
 
-    // A save leaves nothing to recover.
+    // A save leaves nothing to recover; so does No to saving, the user's own choice.
     h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("a.qrnf")));
     QCOMPARE(h.session.save(), SaveOutcome::Saved);
     QVERIFY(copies().isEmpty());
-
-    // Told to end with unsaved changes: the copy is written at once and stays.
     h.edit(QStringLiteral("二字目"));
     recovery.saveNow();
+    QCOMPARE(copies().size(), 1);
+    h.boxes.expect(Box::AskToSave, false);
+    h.session.newDocument();
+    QVERIFY(copies().isEmpty());
+
+    // Told to end with unsaved changes: the copy is written at once and nothing removes it.
+    h.edit(QStringLiteral("三字目"));
+    recovery.holdForExit();
+    h.boxes.expect(Box::AskToSave, false);
+    h.session.newDocument();
     QCOMPARE(copies().size(), 1);
     h.verifyScriptsUsed();
 }
 
-void DocumentSessionTest::copyLeftByARunThatEndedIsOfferedAndLiveOnesAreNot()
+// Two copies left by runs that ended (one under a lock file naming this very process, as a PID
+// used again would), and one of a run still going, which is never offered.
+void DocumentSessionTest::leftCopiesAreOfferedNewestFirstUntilOneIsRestored_data()
 {
-    QTemporaryDir folder;
-    const TextFormat utf8(TextEncoding::Utf8);
-    {
-        // A run that ended without removing its copy: a crash or a kill leaves its lock free.
-        RecoveryStore crashed(folder.path());
-        QVERIFY(crashed.start());
-        QVERIFY(crashed.save({QStringLiteral("失われかけた文"), QStringLiteral("/site/page.qrnf"), utf8, {}}).ok);
-    }
-    RecoveryStore alive(folder.path()); // a run still going: never offered
-    QVERIFY(alive.start());
-    QVERIFY(alive.save({QStringLiteral("よその文"), QString(), TextFormat(), {}}).ok);
+    QTest::addColumn<QList<int>>("answers"); // per question: 0 復元する, 1 破棄する, 2 後で, -1 closed, -2 ended
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("left");
+    QTest::newRow("closed twice") << QList<int>{-1, -1} << Template << 2;
+    QTest::newRow("later twice") << QList<int>{2, 2} << Template << 2;
+    QTest::newRow("newest restored") << QList<int>{0} << QStringLiteral("新しい文\r\n二行目") << 1;
+    QTest::newRow("newest discarded, oldest restored") << QList<int>{1, 0} << QStringLiteral("古い文") << 0;
+    QTest::newRow("ended while asking") << QList<int>{-2} << Template << 2;
+}
 
+void DocumentSessionTest::leftCopiesAreOfferedNewestFirstUntilOneIsRestored()
+{
+    QFETCH(QList<int>, answers);
+    QTemporaryDir folder;
+    const QString lostFile = folder.filePath(QStringLiteral("gone/old.qrnf"));
     {
-        // Closing the question without an answer keeps the copy for the next start.
-        SessionHarness h;
-        DocumentRecovery recovery(h.session, h.text, folder.path());
-        h.boxes.expectChoice(-1);
-        recovery.askToRestoreLeftCopies(h.boxes, nullptr);
-        QCOMPARE(h.text.value, Template);
-        h.verifyScriptsUsed();
+        RecoveryStore older(folder.path()), newer(folder.path());
+        QVERIFY(older.start() && newer.start());
+        QVERIFY(older.save({QStringLiteral("古い文"), lostFile, TextFormat(TextEncoding::Utf8), {}, {}}).ok);
+        QVERIFY(newer.save({QStringLiteral("新しい文\r\n二行目"), QString(), TextFormat(), {}, {}}).ok);
+        const std::vector<RecoveryCopy> both = RecoveryStore(folder.path()).orphans();
+        QCOMPARE(both.size(), std::size_t(0)); // alive
     }
-    {
-        SessionHarness h;
-        DocumentRecovery recovery(h.session, h.text, folder.path());
-        h.boxes.expectChoice(0);
-        recovery.askToRestoreLeftCopies(h.boxes, nullptr);
-        QCOMPARE(h.boxes.calls.value(0).text, QStringLiteral("保存されていない文書が残っています。復元しますか？"));
-        QCOMPARE(h.text.value, QStringLiteral("失われかけた文"));
-        QCOMPARE(h.session.DocPath(), QStringLiteral("/site/page.qrnf"));
-        QVERIFY(h.session.DocChanged());
-        QCOMPARE(h.session.format().encoding, TextEncoding::Utf8);
-        recovery.discardOwnCopy();
-        h.verifyScriptsUsed();
+    // Dates the copies an hour apart and gives the older a lock file naming this process.
+    const std::vector<RecoveryCopy> found = [&] { RecoveryStore s(folder.path()); return s.orphans(); }();
+    QCOMPARE(found.size(), std::size_t(2));
+    for (const RecoveryCopy &copy : found) {
+        QFile file(folder.filePath(copy.id + QStringLiteral(".qrnr")));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const bool older = copy.text == QStringLiteral("古い文");
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(older ? -3600 : -60), QFileDevice::FileModificationTime));
+        if (older)
+            QVERIFY(writeBytes(folder.filePath(copy.id + QStringLiteral(".lock")),
+                               QByteArray::number(QCoreApplication::applicationPid()) + "\nqrn\n\n"));
     }
-    {
-        // Taken once: the next start finds nothing but the live run's copy, which it leaves.
-        SessionHarness h;
-        DocumentRecovery recovery(h.session, h.text, folder.path());
-        recovery.askToRestoreLeftCopies(h.boxes, nullptr);
-        QCOMPARE(h.text.value, Template);
-        h.verifyScriptsUsed();
-    }
-    {
-        // Declined: the copy is deleted.
-        RecoveryStore crashed(folder.path());
-        QVERIFY(crashed.start());
-        QVERIFY(crashed.save({QStringLiteral("要らない文"), QString(), TextFormat(), {}}).ok);
-    }
+    RecoveryStore alive(folder.path());
+    QVERIFY(alive.start());
+    QVERIFY(alive.save({QStringLiteral("よその文"), QString(), TextFormat(), {}, {}}).ok);
+
     SessionHarness h;
     DocumentRecovery recovery(h.session, h.text, folder.path());
-    h.boxes.expectChoice(1);
+    for (int answer : answers) {
+        if (answer == -2)
+            h.boxes.expectInterrupted(Box::AskChoice, [&] { h.session.endWithoutQuestions(); });
+        else
+            h.boxes.expectChoice(answer);
+    }
+    if (answers.endsWith(0) && answers.size() == 2)
+        h.boxes.expect(Box::Information); // the old copy's folder is gone: restored untitled
     recovery.askToRestoreLeftCopies(h.boxes, nullptr);
-    QCOMPARE(h.text.value, Template);
-    QVERIFY(!h.session.DocChanged());
-    QCOMPARE(RecoveryStore(folder.path()).orphans().size(), std::size_t(0));
-    QCOMPARE(QDir(folder.path()).entryList({QStringLiteral("*.qrnr")}, QDir::Files).size(), 1); // the live run's
     h.verifyScriptsUsed();
+    QTEST(h.text.value, "text");
+    const Box::Call &first = h.boxes.calls.constFirst();
+    QVERIFY2(first.text.contains(QStringLiteral("「QRNドキュメント」")) && first.text.contains(QStringLiteral("新しい文"))
+                 && first.text.contains(QDateTime::currentDateTime().addSecs(-60).toString(QStringLiteral("yyyy/MM/dd"))),
+             qPrintable(first.text));
+    QCOMPARE(first.buttons, (QStringList{QStringLiteral("復元する(&R)"), QStringLiteral("破棄する(&D)"), QStringLiteral("後で(&L)")}));
+    QCOMPARE(first.defaultButton, 0);
+    if (h.text.value != Template) {
+        QVERIFY(h.session.DocChanged());
+        QCOMPARE(h.session.DocPath(), QString()); // the old one's folder is gone
+    }
+    QTEST(int(RecoveryStore(folder.path()).orphans().size()), "left");
 }
 
 QTEST_GUILESS_MAIN(DocumentSessionTest)

@@ -4,6 +4,7 @@
 
 #include <ColorValue.h>
 #include <ProgramFiles.h>
+#include <RecoveryStore.h>
 #include <SettingsFile.h>
 #include <dialogs/Form1.h>
 
@@ -17,6 +18,14 @@ namespace {
 using Box = ScriptedMessageBoxes;
 using Dlg = ScriptedDialogs;
 
+
+// The copies a window's run left in the recovery folder once it has gone.
+std::vector<RecoveryCopy> copiesLeft(MainFormHarness &h)
+{
+    h.form.reset();
+    h.dialogs = nullptr; // went with the window
+    return RecoveryStore(h.recoveryFolder).orphans();
+}
 
 QString dictionaryText(const MainFormHarness &h)
 {
@@ -32,6 +41,8 @@ private slots:
     void exitAnsweredYesThenCancelledDialogStillExits();
     void exitAnsweredYesButSaveFailsKeepsTheWindowOpen();
     void exitAnsweredNoLosesTheChangesAndWritesTheFiles();
+    void endingWhileAWindowIsOpenKeepsTheTextAndWritesNoDocument_data();
+    void endingWhileAWindowIsOpenKeepsTheTextAndWritesNoDocument();
     void exitReportsADictionaryThatCannotBeWrittenAndGoesOn();
     void exitOnAFullDiskKeepsTheOldDictionaryAndSaysSo();
     void twoEditorsOnOneProgramFolderKeepEachOthersChanges();
@@ -115,6 +126,87 @@ void DocumentsTest::exitAnsweredNoLosesTheChangesAndWritesTheFiles()
     QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files),
              (QStringList{QStringLiteral("EditerFontDate.dat"), QStringLiteral("KirikoDate.dat")}));
     h.verifyScriptsUsed();
+}
+
+// The program told to end (a signal, the desktop session ending) while one of its windows is
+// open: the window closes unanswered, its command stops there, the text stays in its copy, and
+// no document file is written or replaced.
+void DocumentsTest::endingWhileAWindowIsOpenKeepsTheTextAndWritesNoDocument_data()
+{
+    QTest::addColumn<int>("row");
+    const char *const rows[] = {"save question of 終了", "save question of 新規作成", "save dialog after Yes",
+                                "characters question", "question on a file changed elsewhere", "open dialog after Yes",
+                                "font dialog", "colour dialog", "tag editor", "export dialog"};
+    for (int i = 0; i < int(std::size(rows)); ++i)
+        QTest::newRow(rows[i]) << i;
+}
+
+void DocumentsTest::endingWhileAWindowIsOpenKeepsTheTextAndWritesNoDocument()
+{
+    QFETCH(int, row);
+    MainFormHarness h(true, true);
+    QVERIFY(h.form->Form_Load());
+    const QString file = h.path(QStringLiteral("page.qrnf"));
+    QVERIFY(writeBytes(file, sjis(QStringLiteral("元の文\r\n"))));
+    h.session().openFile(file);
+    const QString text = row == 3 ? QStringLiteral("絵😀文字") : QStringLiteral("書きかけの文");
+    h.form->MainText->setText(text);
+    QByteArray onDisk = readAllBytes(file);
+    if (row == 4) {
+        onDisk += "appended\r\n";
+        QVERIFY(writeBytes(file, onDisk));
+    }
+    const auto end = [&] { h.form->exitWithoutQuestions(); };
+    switch (row) {
+    case 0:
+        h.boxes.expectInterrupted(Box::AskToSave, end);
+        h.form->mmnyExit_Click();
+        break;
+    case 1:
+        h.boxes.expectInterrupted(Box::AskToSave, end);
+        h.form->mmnyNew_Click();
+        break;
+    case 2:
+        h.session().restore(text, QString(), TextFormat()); // untitled: the save asks for a name
+        h.boxes.expect(Box::AskToSave, true);
+        h.dialogs->interrupt(Dlg::SaveDialog, end);
+        h.form->mmnyNew_Click();
+        break;
+    case 3:
+    case 4:
+        h.boxes.expectInterrupted(Box::AskChoice, end);
+        h.form->mnySave_Click();
+        break;
+    case 5:
+        h.boxes.expect(Box::AskToSave, true);
+        h.boxes.expectInterrupted(Box::AskChoice, end); // the file changed meanwhile
+        QVERIFY(writeBytes(file, onDisk += "x"));
+        h.form->mmnyOpen_Click();
+        break;
+    case 6:
+        h.dialogs->interrupt(Dlg::FontDialog, end);
+        h.form->mmnyFont_Click();
+        break;
+    case 7:
+        h.dialogs->interrupt(Dlg::ColorDialog, end);
+        h.form->mmnyEditerColor_Click();
+        break;
+    case 8:
+        h.windows.userInTagEditor = [&](TagTable &) { end(); };
+        h.form->mmnyNewTag_Click();
+        break;
+    case 9:
+        h.dialogs->interrupt(Dlg::SaveDialog, end);
+        h.form->mmnyHTMLSave_Click();
+        break;
+    }
+    h.verifyScriptsUsed();
+    QCOMPARE(h.text(), text);
+    QCOMPARE(readAllBytes(file), onDisk);
+    QVERIFY(!QFile::exists(h.scratch()) && !QFile::exists(h.path(QStringLiteral("page.html"))));
+    const std::vector<RecoveryCopy> left = copiesLeft(h);
+    QCOMPARE(left.size(), std::size_t(1));
+    QCOMPARE(left[0].text, text);
 }
 
 void DocumentsTest::exitReportsADictionaryThatCannotBeWrittenAndGoesOn()

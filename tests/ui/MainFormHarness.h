@@ -26,10 +26,15 @@ struct MainFormHarness {
     FakePreviews previews;
     std::unique_ptr<MainForm> form;
 
-    explicit MainFormHarness(bool withDataFiles = true)
+    // The folder of recovery copies, when the window keeps them.
+    QString recoveryFolder;
+
+    explicit MainFormHarness(bool withDataFiles = true, bool keepsCopies = false)
     {
         if (withDataFiles)
             makeProgramFolder(dir.path());
+        if (keepsCopies)
+            recoveryFolder = dir.filePath(QStringLiteral("recovery"));
         create();
     }
 
@@ -37,14 +42,17 @@ struct MainFormHarness {
     ~MainFormHarness()
     {
         if (!boxes.unexpected.isEmpty() || (dialogs && dialogs->unexpected > 0))
-            QTest::qFail("a message box or dialog was shown that the test did not script", __FILE__, __LINE__);
+            QTest::qFail(qPrintable(QStringLiteral("a message box or dialog was shown that the test did not script: ")
+                                    + boxes.unexpected.join(QLatin1Char('|'))),
+                         __FILE__, __LINE__);
     }
 
     void create()
     {
         auto d = std::make_unique<ScriptedDialogs>();
         dialogs = d.get();
-        form = std::make_unique<MainForm>(henkan, dir.path(), boxes, std::move(d), windows, previews.factory());
+        form = std::make_unique<MainForm>(henkan, ProgramFolders(dir.path(), dir.path(), recoveryFolder), boxes, std::move(d),
+                                          windows, previews.factory());
     }
 
     FakePreview &brw() const { return *previews.last; }

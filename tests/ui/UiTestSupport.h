@@ -72,6 +72,9 @@ public:
     void expect(Kind kind, bool answer = true) { m_script.enqueue({kind, answer, -1}); }
     // Scripts the next question with answers of its own: the index chosen, -1 for closing it.
     void expectChoice(int choice) { m_script.enqueue({AskChoice, false, choice}); }
+    // Scripts the next box to be cut short: `whileOpen` runs (the program being told to end)
+    // and the box returns unanswered, as a real one closed from outside does.
+    void expectInterrupted(Kind kind, std::function<void()> whileOpen) { m_script.enqueue({kind, false, -1, std::move(whileOpen)}); }
 
     QList<Call> calls;
     QStringList unexpected;
@@ -88,7 +91,10 @@ public:
             unexpected << text;
             return -1;
         }
-        return m_script.dequeue().choice;
+        const Answer a = m_script.dequeue();
+        if (a.whileOpen)
+            a.whileOpen();
+        return a.choice;
     }
 
 private:
@@ -96,6 +102,7 @@ private:
         Kind kind;
         bool yes;
         int choice;
+        std::function<void()> whileOpen = {};
     };
     bool take(Kind kind, const QString &text)
     {
@@ -104,7 +111,10 @@ private:
             unexpected << text;
             return false;
         }
-        return m_script.dequeue().yes;
+        const Answer a = m_script.dequeue();
+        if (a.whileOpen)
+            a.whileOpen();
+        return a.yes;
     }
     QQueue<Answer> m_script;
 };
@@ -122,6 +132,8 @@ public:
 
     void chooseFile(Kind kind, const QString &path) { m_script.enqueue({.kind = kind, .accept = true, .fileName = path}); }
     void cancel(Kind kind) { m_script.enqueue({.kind = kind}); }
+    // The dialog is cut short: `whileOpen` runs and the dialog returns as cancelled.
+    void interrupt(Kind kind, std::function<void()> whileOpen) { m_script.enqueue({.kind = kind, .whileOpen = std::move(whileOpen)}); }
     void chooseColor(std::int32_t color) { m_script.enqueue({.kind = ColorDialog, .accept = true, .color = color}); }
     void chooseFont(const QString &name, double size, bool bold, bool italic)
     {
@@ -149,6 +161,7 @@ private:
         QString fileName = {};
         std::int32_t color = 0;
         Font font = {};
+        std::function<void()> whileOpen = {};
     };
 
     bool take(Kind kind)
@@ -159,6 +172,8 @@ private:
             return false;
         }
         const Answer a = m_script.dequeue();
+        if (a.whileOpen)
+            a.whileOpen();
         if (!a.accept)
             return false;
         if (kind == OpenDialog || kind == SaveDialog)

@@ -12,6 +12,8 @@
 #include <TextCodec.h>
 #include <TextDetection.h>
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 
 namespace qrn {
@@ -25,6 +27,19 @@ const QString DocumentExtension = QStringLiteral("qrnf");
 const QString HtmlExtension = QStringLiteral("html");
 
 enum class FileDialog { Open, Save };
+
+// Every path the document keeps is absolute from the moment it is taken in, as the user named it
+// (symbolic links are not followed), so that it means the same file whatever folder the program
+// or a later run started in.
+QString absolutePath(const QString &path)
+{
+    return path.isEmpty() ? path : QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+QByteArray hashOf(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
 } // namespace
 
 DocumentSession::DocumentSession(HenkanMod &henkan, QString newDocumentFolder, DocumentText &text,
@@ -39,6 +54,11 @@ QString DocumentSession::documentName() const
     return m_docPath.isEmpty() ? UntitledName : m_docPath;
 }
 
+QString DocumentSession::untitledName()
+{
+    return UntitledName;
+}
+
 void DocumentSession::markChanged()
 {
     setDocChanged(true);
@@ -49,12 +69,14 @@ void DocumentSession::NewDate()
 {
     if (m_workFolder != m_newDocumentFolder) {
         m_workFolder = m_newDocumentFolder;
+        removeScratchFile(); // one a run that ended left behind
         emit workFolderChanged();
     }
     m_text.setText(fromU16(NewDocumentTemplate()));
     setDocPath(QString());
     setDocChanged(false);
     setFormat(TextFormat());
+    m_disk = {};
 }
 
 void DocumentSession::newDocument()
@@ -73,8 +95,27 @@ void DocumentSession::open()
     openFile(m_dialog.FileName);
 }
 
-void DocumentSession::openFile(const QString &file)
+void DocumentSession::openNamedFile(const QString &file)
 {
+    if (!settleUnsavedChanges())
+        return;
+    openFile(file);
+}
+
+void DocumentSession::openFile(const QString &name)
+{
+    const QString file = absolutePath(name);
+    const QFileInfo info(file);
+    if (!info.exists() && !info.isSymLink() && QFileInfo(info.absolutePath()).isDir()) {
+        // Not there yet: an empty document that a plain save writes under this name.
+        moveWorkFolderTo(file);
+        m_text.setText(QString());
+        setDocPath(file);
+        setDocChanged(false);
+        setFormat(TextFormat());
+        m_disk = {};
+        return;
+    }
     const ReadTextResult read = readDocumentFile(file);
     if (!read.ok) {
         reportReadFailure(file, read);
@@ -85,11 +126,20 @@ void DocumentSession::openFile(const QString &file)
     setDocPath(file);
     setDocChanged(false);
     setFormat(read.format);
+    rememberDiskState(file);
     reportUndecodableBytes(file, read);
 }
 
-void DocumentSession::restore(const QString &text, const QString &docPath, const TextFormat &format)
+void DocumentSession::restore(const QString &text, const QString &copyPath, const TextFormat &format)
 {
+    QString docPath = copyPath;
+    if (!docPath.isEmpty() && (QDir::isRelativePath(docPath) || !QFileInfo(folderOfPath(docPath)).isDir())) {
+        m_messages.information(m_dialogParent,
+                               QStringLiteral("文書のファイル「%1」のフォルダが見つかりません。\n"
+                                              "復元した文書は名前のない文書になります。").arg(docPath));
+        docPath.clear();
+    }
+    m_disk = {};
     if (docPath.isEmpty()) {
         removeScratchFile();
         m_workFolder = m_newDocumentFolder;
@@ -105,8 +155,11 @@ void DocumentSession::restore(const QString &text, const QString &docPath, const
 
 SaveOutcome DocumentSession::save()
 {
-    if (!m_docPath.isEmpty())
+    if (!m_docPath.isEmpty()) {
+        if (const auto outcome = askBeforeOverwritingChangedFile())
+            return *outcome;
         return saveToAskingAboutCharacters(m_docPath);
+    }
     if (!askFileName(true, SaveFilter, DocumentExtension))
         return SaveOutcome::Cancelled;
     // DocPath follows only a save that succeeded.
@@ -159,6 +212,69 @@ bool DocumentSession::settleForExit()
     return settleUnsavedChanges();
 }
 
+DocumentSession::DiskChange DocumentSession::reloadIfChangedOnDisk()
+{
+    if (m_docPath.isEmpty() || !changedOnDisk())
+        return DiskChange::None;
+    if (m_docChanged)
+        return DiskChange::ChangedOnDisk;
+    const ReadTextResult read = readDocumentFile(m_docPath);
+    if (!read.ok)
+        return DiskChange::None;
+    m_text.setText(read.text);
+    setDocChanged(false);
+    setFormat(read.format);
+    rememberDiskState(m_docPath);
+    reportUndecodableBytes(m_docPath, read);
+    return DiskChange::Reloaded;
+}
+
+void DocumentSession::rememberDiskState(const QString &file, const QByteArray *written)
+{
+    const QFileInfo info(file);
+    QByteArray bytes;
+    if (written) {
+        bytes = *written;
+    } else {
+        const ReadBytesResult read = readFileBytes(file);
+        if (!read.ok) {
+            m_disk = {};
+            return;
+        }
+        bytes = read.bytes;
+    }
+    m_disk = {true, info.size(), info.lastModified(), hashOf(bytes)};
+}
+
+bool DocumentSession::changedOnDisk() const
+{
+    if (!m_disk.known || m_docPath.isEmpty())
+        return false;
+    const QFileInfo info(m_docPath);
+    if (!info.exists())
+        return false; // gone: writing it again loses nothing
+    if (info.size() == m_disk.size && info.lastModified() == m_disk.modified)
+        return false;
+    const ReadBytesResult read = readFileBytes(m_docPath);
+    return read.ok && hashOf(read.bytes) != m_disk.hash;
+}
+
+std::optional<SaveOutcome> DocumentSession::askBeforeOverwritingChangedFile()
+{
+    if (!changedOnDisk())
+        return std::nullopt;
+    const int answer = m_messages.askChoice(
+        m_dialogParent, QStringLiteral("ファイル「%1」は他のプログラムで変更されています。上書きしますか？").arg(m_docPath),
+        {QStringLiteral("上書き"), QStringLiteral("名前を付けて保存"), QStringLiteral("キャンセル")}, 2);
+    if (m_ending)
+        return SaveOutcome::Declined;
+    if (answer == 0)
+        return std::nullopt;
+    if (answer == 1)
+        return saveAs();
+    return SaveOutcome::Declined;
+}
+
 bool DocumentSession::msgHozon()
 {
     if (!m_docChanged)
@@ -172,7 +288,7 @@ FileResult DocumentSession::JapSave(const QString &file)
     const EncodeResult encoded = encodeTextFile(m_text.text(), m_format, Unmappable::QuestionMark);
     const FileResult written = writeFileAtomically(file, encoded.bytes);
     if (written.ok)
-        becomeDocumentOf(file);
+        becomeDocumentOf(file, encoded.bytes);
     return written;
 }
 
@@ -182,24 +298,38 @@ FileResult DocumentSession::HtmlSave(const QString &file)
     const QStringView html(u16.data(), qsizetype(u16.size()));
     // The page's bytes are in the encoding it declares; characters that encoding cannot hold
     // become character references, so the page loses nothing.
-    const FileResult written = writeTextFile(file, html, pageFormat(html), Unmappable::CharacterReference);
+    const EncodeResult encoded = encodeTextFile(html, pageFormat(html), Unmappable::CharacterReference);
+    const FileResult written = writeFileAtomically(file, encoded.bytes);
     if (written.ok)
-        becomeDocumentOf(file);
+        becomeDocumentOf(file, encoded.bytes);
     return written;
 }
 
-void DocumentSession::becomeDocumentOf(const QString &file)
+void DocumentSession::becomeDocumentOf(const QString &file, const QByteArray &bytes)
 {
-    moveWorkFolderTo(file);
-    setDocPath(file);
+    const QString path = absolutePath(file);
+    moveWorkFolderTo(path);
+    setDocPath(path);
     setDocChanged(false);
+    rememberDiskState(path, &bytes);
+    emit textWritten();
 }
 
 bool DocumentSession::settleUnsavedChanges()
 {
-    if (!msgHozon())
+    const bool changed = m_docChanged;
+    const bool yes = msgHozon();
+    // A question cut short because the program is ending decides nothing.
+    if (m_ending)
+        return false;
+    if (!yes) {
+        if (changed)
+            emit changesDiscarded();
         return true;
+    }
     const SaveOutcome saved = save();
+    if (m_ending)
+        return false;
     // A cancelled dialog goes on as the user chose; a save that did not happen keeps the text.
     return saved == SaveOutcome::Saved || saved == SaveOutcome::Cancelled;
 }
@@ -217,7 +347,10 @@ SaveOutcome DocumentSession::saveToAskingAboutCharacters(const QString &file)
                 .arg(QString::fromUcs4(&first, 1));
         const QStringList answers{QStringLiteral("UTF-8 で保存"), QStringLiteral("「?」に置き換えて保存"),
                                   QStringLiteral("キャンセル")};
-        switch (m_messages.askChoice(m_dialogParent, question, answers, 0)) {
+        const int answer = m_messages.askChoice(m_dialogParent, question, answers, 0);
+        if (m_ending)
+            return SaveOutcome::Declined;
+        switch (answer) {
         case 0: {
             TextFormat utf8(TextEncoding::Utf8);
             utf8.lineEnd = m_format.lineEnd;
@@ -255,11 +388,15 @@ void DocumentSession::moveWorkFolderTo(const QString &file)
 {
     removeScratchFile();
     m_workFolder = folderOfPath(file);
+    removeScratchFile(); // one a run that ended left behind
     emit workFolderChanged();
 }
 
+// The scratch file of the work folder goes unless another live run previews in that folder too.
 void DocumentSession::removeScratchFile()
 {
+    if (m_workFolder.isEmpty() || (m_otherRunUses && m_otherRunUses(m_workFolder)))
+        return;
     removeFileIfPresent(scratchFilePath(m_workFolder));
 }
 

@@ -21,8 +21,9 @@
 #include <TextDetection.h>
 #include <TextFile.h>
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QDialog>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -56,8 +57,13 @@ MainForm::MainForm(HenkanMod &henkan, const ProgramFolders &folders, MessageBoxe
     m_palette = std::make_unique<TagPalette>(*Koumoku, *Naiyou, m_henkan.tagTable());
     m_session = new DocumentSession(m_henkan, m_dataFolder, *MainText, m_messages, *CoDi, this);
     m_session->setDialogParent(this);
-    if (!folders.recovery.isEmpty())
+    if (!folders.recovery.isEmpty()) {
         m_recovery = new DocumentRecovery(*m_session, *MainText, folders.recovery, this);
+        m_session->setOtherRunUses([this](const QString &folder) { return m_recovery->folderUsedByOtherRun(folder); });
+        connect(m_recovery, &DocumentRecovery::copyFailed, this, [this](const QString &reason) {
+            statusBar()->showMessage(QStringLiteral("復元用のコピーを書けません：") + reason);
+        });
+    }
     // Every command that moves the work folder refreshes the palette, whose first category lists it.
     connect(m_session, &DocumentSession::workFolderChanged, this, &MainForm::Koumoku_Click);
     const auto showEncoding = [this] { StaEncoding->setText(encodingLabel(m_session->format())); };
@@ -191,7 +197,7 @@ bool MainForm::Form_Load()
     m_session->NewDate();
     if (!FontFileGet()) {
         // The program ends here: leave no scratch file behind.
-        removeFileIfPresent(scratchFilePath(m_session->WorkFolder()));
+        m_session->removeScratchFileForExit();
         return false;
     }
     m_palette->fillCategories();
@@ -417,15 +423,13 @@ void MainForm::mmnyExit_Click()
 {
     // The program ends with the main window; other windows close with it.
     if (close())
-        QCoreApplication::quit();
+        QApplication::quit();
 }
 
 bool MainForm::Form_QueryUnload()
 {
     if (!m_session->settleForExit())
         return false;
-    if (m_recovery)
-        m_recovery->discardOwnCopy();
     if (const QStringList failures = saveDataFiles(); !failures.isEmpty())
         m_messages.error(this, failures.join(QStringLiteral("\n\n")));
     return true;
@@ -435,15 +439,42 @@ void MainForm::exitWithoutQuestions()
 {
     if (m_closing)
         return;
-    removeFileIfPresent(scratchFilePath(m_session->WorkFolder()));
+    m_session->endWithoutQuestions();
+    // A question or dialog open now is closed unanswered: the command it belongs to stops there.
+    for (int i = 0; i < 16; ++i) {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            break;
+        dialog->done(QDialog::Rejected);
+    }
+    m_session->removeScratchFileForExit();
     // Before start-up has finished there is nothing of this run to keep.
     if (!m_loaded)
         return;
     if (m_recovery)
-        m_recovery->saveNow();
+        m_recovery->holdForExit();
     saveDataFiles(); // nobody is there to read a failure
     m_closing = true;
     close();
+}
+
+void MainForm::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // Back in the window: a file another program changed is read again, or the change is said.
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow() || !m_loaded || m_closing
+        || QApplication::activeModalWidget())
+        return;
+    switch (m_session->reloadIfChangedOnDisk()) {
+    case DocumentSession::DiskChange::ChangedOnDisk:
+        statusBar()->showMessage(QStringLiteral("ファイル「%1」は他のプログラムで変更されています。").arg(m_session->DocPath()));
+        break;
+    case DocumentSession::DiskChange::Reloaded:
+        statusBar()->showMessage(QStringLiteral("他のプログラムで変更されたファイル「%1」を読み直しました。").arg(m_session->DocPath()), 10000);
+        break;
+    case DocumentSession::DiskChange::None:
+        break;
+    }
 }
 
 QStringList MainForm::saveDataFiles()

@@ -117,8 +117,9 @@ public:
     // a reason other than a cancelled dialog: the window then stays open.
     bool Form_QueryUnload();
     // The exit when the program is told to end (a signal, the desktop session ending): no
-    // questions. The scratch file goes, the dictionary and settings are written, and unsaved
-    // changes stay in the recovery copy.
+    // questions. A question or dialog open is closed unanswered and its command stops there; the
+    // scratch file goes, the dictionary and settings are written, and unsaved changes stay in the
+    // recovery copy.
     void exitWithoutQuestions();
 
     // Appearance.
@@ -135,6 +136,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildMenus();

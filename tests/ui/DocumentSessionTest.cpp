@@ -125,6 +125,9 @@ private slots:
 
     void exitQuestionRemovesTheScratchFileAndSettlesChanges();
 
+    void fileChangedByAnotherProgramIsNotOverwrittenUnasked_data();
+    void fileChangedByAnotherProgramIsNotOverwrittenUnasked();
+    void scratchFilesOfOtherLiveRunsStay();
     void recoveryCopyFollowsUnsavedChanges();
     void leftCopiesAreOfferedNewestFirstUntilOneIsRestored_data();
     void leftCopiesAreOfferedNewestFirstUntilOneIsRestored();
@@ -583,6 +586,78 @@ void DocumentSessionTest::exitQuestionRemovesTheScratchFileAndSettlesChanges()
     QVERIFY(h.session.settleForExit());
     QCOMPARE(readAllBytes(h.path(QStringLiteral("a.qrnf"))), sjis(QStringLiteral("保存する\r\n")));
     QVERIFY(!QFile::exists(h.scratch(h.dir.path())));
+    h.verifyScriptsUsed();
+}
+
+void DocumentSessionTest::fileChangedByAnotherProgramIsNotOverwrittenUnasked_data()
+{
+    QTest::addColumn<int>("answer"); // 0 上書き, 1 名前を付けて保存, 2 キャンセル, -1 closed
+    QTest::addColumn<bool>("overwritten");
+    QTest::newRow("overwrite") << 0 << true;
+    QTest::newRow("save under another name") << 1 << false;
+    QTest::newRow("cancel") << 2 << false;
+    QTest::newRow("closed") << -1 << false;
+}
+
+void DocumentSessionTest::fileChangedByAnotherProgramIsNotOverwrittenUnasked()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, overwritten);
+    SessionHarness h;
+    const QString page = h.path(QStringLiteral("page.qrnf"));
+    const QByteArray theirs = sjis(QStringLiteral("元の文\r\n他のプログラムが足した行\r\n"));
+    QVERIFY(writeBytes(page, sjis(QStringLiteral("元の文\r\n"))));
+    h.session.openFile(page);
+
+    // Touched without a change of its bytes: saved as usual.
+    {
+        QFile file(page);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+    }
+    QCOMPARE(h.session.reloadIfChangedOnDisk(), DocumentSession::DiskChange::None);
+
+    // Changed behind an unmodified document: read again.
+    QVERIFY(writeBytes(page, theirs));
+    QCOMPARE(h.session.reloadIfChangedOnDisk(), DocumentSession::DiskChange::Reloaded);
+    QCOMPARE(h.text.value, ShiftJisCodec::decode(theirs).chopped(2));
+    QVERIFY(!h.session.DocChanged());
+
+    // Changed again behind a modified one: said, kept, and asked about before a save.
+    QVERIFY(writeBytes(page, theirs + "more\r\n"));
+    h.edit(QStringLiteral("私の文"));
+    QCOMPARE(h.session.reloadIfChangedOnDisk(), DocumentSession::DiskChange::ChangedOnDisk);
+    h.boxes.expectChoice(answer);
+    if (answer == 1)
+        h.dialogs.chooseFile(Dlg::SaveDialog, h.path(QStringLiteral("mine.qrnf")));
+    const SaveOutcome outcome = h.session.save();
+    QCOMPARE(h.boxes.calls.constLast().text,
+             QStringLiteral("ファイル「%1」は他のプログラムで変更されています。上書きしますか？").arg(page));
+    QCOMPARE(outcome, answer <= 1 && answer >= 0 ? SaveOutcome::Saved : SaveOutcome::Declined);
+    QCOMPARE(readAllBytes(page), overwritten ? sjis(QStringLiteral("私の文\r\n")) : theirs + "more\r\n");
+    if (answer == 1)
+        QCOMPARE(readAllBytes(h.path(QStringLiteral("mine.qrnf"))), sjis(QStringLiteral("私の文\r\n")));
+    h.verifyScriptsUsed();
+}
+
+// The preview's scratch file of a folder belongs to every run that previews there: a run leaving
+// leaves it to another live one, and one that no live run uses goes when a run moves in.
+void DocumentSessionTest::scratchFilesOfOtherLiveRunsStay()
+{
+    SessionHarness h;
+    QTemporaryDir site;
+    QStringList usedElsewhere;
+    h.session.setOtherRunUses([&](const QString &folder) { return usedElsewhere.contains(folder); });
+    const QString page = site.filePath(QStringLiteral("page.qrnf"));
+    QVERIFY(writeBytes(page, "x\r\n") && writeBytes(h.scratch(site.path()), "left by a run that ended"));
+    usedElsewhere << h.dir.path();
+    h.session.openFile(page);
+    QCOMPARE(readAllBytes(h.scratch(site.path())), QByteArray("scratch")); // the leftover went as the run moved in
+    QVERIFY(QFile::exists(h.scratch(h.dir.path()))); // another live run previews there
+    usedElsewhere = {site.path()};
+    h.edit(QStringLiteral("y"));
+    h.boxes.expect(Box::AskToSave, false);
+    QVERIFY(h.session.settleForExit());
+    QVERIFY(QFile::exists(h.scratch(site.path())));
     h.verifyScriptsUsed();
 }
 

@@ -76,8 +76,11 @@ DecodeResult decodeUtf16(QByteArrayView bytes, QStringConverter::Encoding encodi
 {
     DecodeResult r;
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-    r.text = decoder.decode(bytes);
-    // An odd byte at the end, or a lone surrogate, decodes to U+FFFD.
+    // An odd byte at the end holds no character: it becomes U+FFFD, as a lone surrogate does.
+    const bool odd = bytes.size() % 2 != 0;
+    r.text = decoder.decode(bytes.first(bytes.size() - (odd ? 1 : 0)));
+    if (odd)
+        r.text += QChar(Replacement);
     for (qsizetype i = 0; i < r.text.size(); ++i) {
         if (r.text[i].unicode() == Replacement) {
             // Only those that were not U+FFFD in the file count.

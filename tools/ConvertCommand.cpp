@@ -14,6 +14,7 @@
 #include <QHash>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 
@@ -255,11 +256,15 @@ QString outDirTarget(const Options &opt, const QString &input)
     return joinPath(opt.outDir, QFileInfo(input).completeBaseName() + extension);
 }
 
-// True when both paths name one existing regular file, through links or not.
+// True when both name one existing regular file, through links or not; "-" is standard input
+// (or output), compared by what its descriptor is open on.
 bool sameRegularFile(const QString &a, const QString &b)
 {
+    const auto statOf = [](const QString &path, int fd, struct stat &st) {
+        return path == QLatin1String("-") ? ::fstat(fd, &st) == 0 : ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    };
     struct stat sa {}, sb {};
-    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
+    if (!statOf(a, STDIN_FILENO, sa) || !statOf(b, STDOUT_FILENO, sb))
         return false;
     return S_ISREG(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -270,7 +275,7 @@ std::optional<UsageError> checkOutputs(const Options &opt)
     if (!opt.hasOutDir) {
         const QString input = opt.operands.value(0, QStringLiteral("-"));
         const QString output = opt.operands.value(1, QStringLiteral("-"));
-        if (input != QLatin1String("-") && output != QLatin1String("-") && sameRegularFile(input, output))
+        if (sameRegularFile(input, output))
             return UsageError{QStringLiteral("output %1 is the input %2 itself").arg(output, input)};
         return std::nullopt;
     }

@@ -159,6 +159,7 @@ void StorageTest::encodingDetection_data()
     QTest::newRow("utf-8 with mark") << QByteArray("\xEF\xBB\xBF" "abc") << "UTF-8" << true << 0 << 0;
     QTest::newRow("utf-16 le") << QByteArray("\xFF\xFE" "a\0", 4) << "UTF-16" << true << 0 << 0;
     QTest::newRow("utf-16 be") << QByteArray("\xFE\xFF\0a", 4) << "UTF-16" << true << 0 << 0;
+    QTest::newRow("utf-16 mark and an odd byte") << QByteArray("\xFF\xFE" "a", 3) << "UTF-16" << true << 1 << 1;
     // One stray byte spoils UTF-8; in Shift_JIS it is one undecodable byte on its line.
     QTest::newRow("stray byte") << (sjisBytes(QStringLiteral("一行目\r\n二行目")) + "\xA0") << "Shift_JIS" << false << 1 << 2;
     QTest::newRow("utf-8 spoilt by a stray byte") << (QStringLiteral("日本").toUtf8() + "\xFF") << "Shift_JIS" << false << 1 << 1;

@@ -381,6 +381,12 @@ private slots:
             QCOMPARE(readAll(path(QStringLiteral("self.qrnf"))), page);
         }
 
+        // Standard input open on the output file.
+        const Run fromInput = run({QStringLiteral("to-html"), QStringLiteral("-"), path(QStringLiteral("self.qrnf"))}, {},
+                                  [&](QProcess &p) { p.setStandardInputFile(path(QStringLiteral("self.qrnf"))); });
+        QCOMPARE(fromInput.status, 2);
+        QCOMPARE(readAll(path(QStringLiteral("self.qrnf"))), page);
+
         QDir(m_dir.path()).mkpath(QStringLiteral("one"));
         QDir(m_dir.path()).mkpath(QStringLiteral("two"));
         writeFile(QStringLiteral("one/page.qrnf"), page);

@@ -243,7 +243,7 @@ void DocumentSession::rememberDiskState(const QString &file, const QByteArray *w
         }
         bytes = read.bytes;
     }
-    m_disk = {true, info.size(), info.lastModified(), hashOf(bytes)};
+    m_disk = {true, true, info.size(), info.lastModified(), hashOf(bytes)};
 }
 
 bool DocumentSession::changedOnDisk() const
@@ -285,11 +285,29 @@ bool DocumentSession::msgHozon()
 
 FileResult DocumentSession::JapSave(const QString &file)
 {
+    // A document saved without an edit since it was read is its file's bytes exactly: the
+    // editor's own line model (a lone LF, U+2028 and U+2029 are line breaks to it) changes nothing.
+    if (const std::optional<QByteArray> unedited = uneditedFileBytes()) {
+        const FileResult written = writeFileAtomically(file, *unedited);
+        if (written.ok)
+            becomeDocumentOf(file, *unedited, true);
+        return written;
+    }
     const EncodeResult encoded = encodeTextFile(m_text.text(), m_format, Unmappable::QuestionMark);
     const FileResult written = writeFileAtomically(file, encoded.bytes);
     if (written.ok)
-        becomeDocumentOf(file, encoded.bytes);
+        becomeDocumentOf(file, encoded.bytes, true);
     return written;
+}
+
+std::optional<QByteArray> DocumentSession::uneditedFileBytes() const
+{
+    if (m_docChanged || !m_disk.known || !m_disk.holdsText || m_docPath.isEmpty())
+        return std::nullopt;
+    const ReadBytesResult read = readFileBytes(m_docPath);
+    if (!read.ok || hashOf(read.bytes) != m_disk.hash)
+        return std::nullopt;
+    return read.bytes;
 }
 
 FileResult DocumentSession::HtmlSave(const QString &file)
@@ -301,17 +319,18 @@ FileResult DocumentSession::HtmlSave(const QString &file)
     const EncodeResult encoded = encodeTextFile(html, pageFormat(html), Unmappable::CharacterReference);
     const FileResult written = writeFileAtomically(file, encoded.bytes);
     if (written.ok)
-        becomeDocumentOf(file, encoded.bytes);
+        becomeDocumentOf(file, encoded.bytes, false);
     return written;
 }
 
-void DocumentSession::becomeDocumentOf(const QString &file, const QByteArray &bytes)
+void DocumentSession::becomeDocumentOf(const QString &file, const QByteArray &bytes, bool holdsText)
 {
     const QString path = absolutePath(file);
     moveWorkFolderTo(path);
     setDocPath(path);
     setDocChanged(false);
     rememberDiskState(path, &bytes);
+    m_disk.holdsText = holdsText;
     emit textWritten();
 }
 

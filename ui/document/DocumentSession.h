@@ -122,11 +122,15 @@ private:
     bool askFileName(bool save, const QString &filter, const QString &defaultExtension);
 
     // The document was just written to the file: it is now the document's file, saved.
-    void becomeDocumentOf(const QString &file, const QByteArray &bytes);
+    // `holdsText`: the file holds the document's text (not a page converted from it).
+    void becomeDocumentOf(const QString &file, const QByteArray &bytes, bool holdsText);
     // Remembers what the document's file is on disk now (`written`: the bytes just written), to
     // tell a later change by another program.
     void rememberDiskState(const QString &file, const QByteArray *written = nullptr);
     bool changedOnDisk() const;
+    // The bytes of the document's file, when the document is unedited since it was read or
+    // written and the file is still what it was then.
+    std::optional<QByteArray> uneditedFileBytes() const;
     // Asks before a file another program changed is overwritten: Saved (go on), Declined or the
     // outcome of saving under another name.
     std::optional<SaveOutcome> askBeforeOverwritingChangedFile();
@@ -157,6 +161,7 @@ private:
     // The document's file as it was last read or written.
     struct DiskState {
         bool known = false;
+        bool holdsText = true;
         qint64 size = 0;
         QDateTime modified;
         QByteArray hash;

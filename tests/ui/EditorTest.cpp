@@ -555,6 +555,44 @@ private slots:
         const QList<LineNumberArea::Number> larger = numbers.numbers();
         QVERIFY(larger.value(1).top - larger.value(0).top > lineHeight);
     }
+
+    // A line far longer than the display shows is shown in pieces, and the document stays one
+    // line: its text, its line numbers, the lines the preview follows, what a typed break does.
+    void longLinesAreShownInPiecesAndStayOneLine()
+    {
+        const int limit = EditorText::DisplayLineLimit;
+        QString longLine;
+        while (longLine.size() < limit * 3 + 10)
+            longLine += QStringLiteral("＜段落＞文😀");
+        const QString text = QStringLiteral("一行目\r\n") + longLine + QStringLiteral("\r\n三行目");
+        QSignalSpy progress(&editor(), &EditorText::loadProgress);
+        editor().setText(text);
+        QCOMPARE(editor().text(), text);
+        QVERIFY(editor().blockCount() > 4);
+        QCOMPARE(progress.constLast().first().toInt(), 100);
+        for (QTextBlock b = editor().document()->firstBlock(); b.isValid(); b = b.next()) {
+            QVERIFY(b.length() - 1 <= limit);
+            QVERIFY(!b.text().isEmpty() && !b.text().front().isLowSurrogate()); // no character cut in two
+        }
+        const QTextBlock last = editor().document()->lastBlock();
+        QCOMPARE(editor().documentLine(last), 2);
+        QCOMPARE(editor().blockOfDocumentLine(2), last);
+        QCOMPARE(editor().documentLine(editor().document()->findBlockByNumber(3)), 1);
+        QList<int> numbered;
+        for (const LineNumberArea::Number &n : editor().lineNumberArea()->numbers())
+            numbered << n.line;
+        QCOMPARE(numbered, (QList<int>{1, 2, 3}));
+
+        // A break typed inside a piece is a real one; undo takes it back whole.
+        setCaret(editor().document()->findBlockByNumber(2).position() + 5);
+        QTest::keyClick(&editor(), Qt::Key_Return);
+        const int at = QStringLiteral("一行目\r\n").size() + editor().document()->findBlockByNumber(1).length() - 1 + 5;
+        QCOMPARE(editor().text(), QString(text).insert(at, QStringLiteral("\r\n")));
+        editor().undo();
+        const QString back = editor().text();
+        const int diff = int(std::mismatch(back.begin(), back.begin() + std::min(back.size(), text.size()), text.begin()).first - back.begin());
+        QVERIFY2(back == text, qPrintable(QStringLiteral("%1 %2 %3 %4").arg(diff).arg(back.size()).arg(text.size()).arg(back.mid(diff, 10).toHtmlEscaped())));
+    }
 };
 
 QTEST_MAIN(EditorTest)

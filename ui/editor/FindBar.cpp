@@ -1,5 +1,7 @@
 #include "FindBar.h"
 
+#include "LinePieces.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -283,7 +285,7 @@ bool FindBar::replaceOne()
                                                     QRegularExpression::NormalMatch,
                                                     QRegularExpression::AnchorAtOffsetMatchOption);
         if (m.hasMatch() && block.position() + m.capturedEnd() == selection.selectionEnd()) {
-            selection.insertText(replacementFor(m_replaceText->text(), m, m_regularExpression->isChecked()));
+            insertLines(selection, replacementFor(m_replaceText->text(), m, m_regularExpression->isChecked()));
             m_editor.setTextCursor(selection);
         }
     }
@@ -327,7 +329,7 @@ int FindBar::replaceAll()
         }
         cursor.setPosition(b.position() + int(first));
         cursor.setPosition(b.position() + int(copied), QTextCursor::KeepAnchor);
-        cursor.insertText(replaced);
+        insertLines(cursor, replaced);
     }
     if (editing)
         cursor.endEditBlock();

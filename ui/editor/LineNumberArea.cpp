@@ -38,11 +38,10 @@ void LineNumberArea::paintEvent(QPaintEvent *event)
     painter.fillRect(event->rect(), background);
     painter.setFont(m_editor.font());
     const int lineHeight = QFontMetrics(m_editor.font()).height();
-    const int caretLine = m_editor.textCursor().blockNumber() + 1;
     for (const Number &n : numbers()) {
         if (n.top > event->rect().bottom() || n.top + n.height < event->rect().top())
             continue;
-        painter.setPen(n.line == caretLine ? text : quiet);
+        painter.setPen(n.caret ? text : quiet);
         painter.drawText(QRect(0, n.top, width() - PaddingRight, lineHeight), Qt::AlignRight | Qt::AlignTop,
                          QString::number(n.line));
     }

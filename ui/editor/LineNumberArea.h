@@ -18,6 +18,7 @@ public:
         int line; // counted from 1
         int top;  // where the line's text stands, in the editor's viewport
         int height;
+        bool caret; // the caret's line
     };
     using NumbersInView = std::function<QList<Number>()>;
 

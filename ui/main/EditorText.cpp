@@ -5,16 +5,21 @@
 #include <DialogService.h>
 #include <editor/FindBar.h>
 #include <editor/LineNumberArea.h>
+#include <editor/LinePieces.h>
 #include <editor/TagCompleter.h>
 #include <editor/TagHighlighter.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QTextCursor>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QToolTip>
+
+#include <algorithm>
 
 namespace qrn {
 
@@ -30,10 +35,16 @@ EditorText::EditorText(QWidget *parent)
         const qreal bottom = viewport()->height();
         QTextBlock block = firstVisibleBlock();
         qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
-        while (block.isValid() && top <= bottom) {
+        // The pieces of a long line after its first carry no number of their own.
+        int line = documentLine(block);
+        const int caretLine = documentLine(textCursor().block());
+        for (bool first = true; block.isValid() && top <= bottom; first = false) {
             const qreal height = blockBoundingRect(block).height();
-            if (block.isVisible())
-                numbers.append({block.blockNumber() + 1, qRound(top), qRound(height)});
+            const bool piece = continuesLine(block);
+            if (!first && !piece)
+                ++line;
+            if (block.isVisible() && !(piece && !first))
+                numbers.append({line + 1, qRound(top), qRound(height), line == caretLine});
             top += height;
             block = block.next();
         }
@@ -51,6 +62,43 @@ EditorText::EditorText(QWidget *parent)
     connect(this, &QPlainTextEdit::cursorPositionChanged, m_lineNumbers, qOverload<>(&QWidget::update));
     applyColors();
     updateMargins();
+}
+
+void EditorText::insertFromMimeData(const QMimeData *source)
+{
+    if (!source->hasText() || isReadOnly()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QTextCursor cursor = textCursor();
+    insertLines(cursor, source->text());
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+int EditorText::documentLine(const QTextBlock &block) const
+{
+    if (m_pieces == 0)
+        return block.blockNumber();
+    int line = -1;
+    for (QTextBlock b = document()->firstBlock(); b.isValid(); b = b.next()) {
+        if (!continuesLine(b))
+            ++line;
+        if (b == block)
+            break;
+    }
+    return std::max(0, line);
+}
+
+QTextBlock EditorText::blockOfDocumentLine(int line) const
+{
+    if (m_pieces == 0)
+        return document()->findBlockByNumber(line);
+    int at = -1;
+    for (QTextBlock b = document()->firstBlock(); b.isValid(); b = b.next())
+        if (!continuesLine(b) && ++at == line)
+            return b;
+    return {};
 }
 
 void EditorText::setTagTable(const TagTable *table)
@@ -130,6 +178,14 @@ void EditorText::keyPressEvent(QKeyEvent *event)
         m_findBar->closeBar();
         return;
     }
+    // A typed line break starts a new line, also inside a piece of a long line.
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !(modifiers & Qt::ControlModifier) && m_pieces > 0) {
+        QTextCursor cursor = textCursor();
+        insertLines(cursor, QStringLiteral("\n"));
+        setTextCursor(cursor);
+        ensureCursorVisible();
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
     m_completer->textTyped(event->text());
 }
@@ -183,12 +239,13 @@ QString EditorText::toolTipAt(const QPoint &point) const
 QString EditorText::text() const
 {
     // The raw text keeps what toPlainText would change (non-breaking spaces); its paragraph and
-    // line separators become CR LF.
-    QString raw = document()->toRawText();
+    // line separators become CR LF, but for the ends of a long line's pieces.
+    const QString raw = document()->toRawText();
     QString out;
     out.reserve(raw.size() + raw.size() / 16);
     const QChar *p = raw.constData();
     const QChar *const end = p + raw.size();
+    QTextBlock next = m_pieces > 0 ? document()->firstBlock().next() : QTextBlock();
     while (p < end) {
         const QChar *q = p;
         while (q < end && q->unicode() != QChar::ParagraphSeparator && q->unicode() != QChar::LineSeparator)
@@ -196,7 +253,14 @@ QString EditorText::text() const
         out.append(p, q - p);
         if (q == end)
             break;
-        out.append(QLatin1String("\r\n"));
+        if (m_pieces > 0 && q->unicode() == QChar::ParagraphSeparator) {
+            const bool piece = continuesLine(next);
+            next = next.next();
+            if (!piece)
+                out.append(QLatin1String("\r\n"));
+        } else {
+            out.append(QLatin1String("\r\n"));
+        }
         p = q + 1;
     }
     return out;
@@ -208,10 +272,77 @@ void EditorText::setText(const QString &text)
     lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     m_completer->popup()->hide();
+    bool longLines = false;
+    for (qsizetype start = 0; start < lines.size() && !longLines;) {
+        qsizetype end = lines.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = lines.size();
+        longLines = end - start > DisplayLineLimit;
+        start = end + 1;
+    }
     {
         const QSignalBlocker blocker(this);
-        setPlainText(lines);
+        m_pieces = 0;
+        if (!longLines && lines.size() <= LoadPieceSize) {
+            setPlainText(lines);
+        } else {
+            // Piece by piece, without undo steps, with the event loop going between large pieces.
+            m_loading = true;
+            m_abandonLoading = false;
+            clear();
+            document()->setUndoRedoEnabled(false);
+            QTextCursor cursor(document());
+            cursor.beginEditBlock();
+            qsizetype sinceBreak = 0;
+            // Lets the event loop turn after each large piece of text.
+            const auto breathe = [&](qsizetype done) {
+                sinceBreak = 0;
+                cursor.endEditBlock();
+                // Only the progress gets out: the text is not all there yet.
+                blockSignals(false);
+                emit loadProgress(int(std::min<qsizetype>(99, done * 100 / std::max<qsizetype>(1, lines.size()))));
+                blockSignals(true);
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                cursor.beginEditBlock();
+            };
+            for (qsizetype start = 0; start < lines.size() && !m_abandonLoading;) {
+                qsizetype end = lines.indexOf(QLatin1Char('\n'), start);
+                const bool lastLine = end < 0;
+                if (lastLine)
+                    end = lines.size();
+                if (end - start <= DisplayLineLimit) {
+                    cursor.insertText(QStringView(lines).sliced(start, end - start).toString());
+                    sinceBreak += end - start;
+                } else {
+                    for (qsizetype at = start; at < end && !m_abandonLoading;) {
+                        qsizetype cut = std::min(end, at + DisplayLineLimit);
+                        if (cut < end && lines[cut - 1].isHighSurrogate())
+                            --cut; // a character is never cut in two
+                        if (at > start) {
+                            cursor.insertBlock(pieceFormat());
+                            ++m_pieces;
+                        }
+                        cursor.insertText(QStringView(lines).sliced(at, cut - at).toString());
+                        sinceBreak += cut - at;
+                        at = cut;
+                        if (sinceBreak >= LoadPieceSize)
+                            breathe(at);
+                    }
+                }
+                if (!lastLine)
+                    cursor.insertBlock(QTextBlockFormat());
+                start = end + 1;
+                if (sinceBreak >= LoadPieceSize)
+                    breathe(start);
+            }
+            cursor.endEditBlock();
+            document()->setUndoRedoEnabled(true);
+            m_loading = false;
+            moveCursor(QTextCursor::Start);
+        }
     }
+    if (m_loading || m_pieces > 0 || lines.size() > LoadPieceSize)
+        emit loadProgress(100);
     // The margin missed the line count and repaint signals the blocker held back.
     updateMargins();
     m_lineNumbers->update();

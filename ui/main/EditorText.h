@@ -25,9 +25,23 @@ class EditorText : public QPlainTextEdit, public DocumentText {
 public:
     explicit EditorText(QWidget *parent);
 
+    // Lines longer than this are shown in pieces of this length, one under the other, so that no
+    // single block of the widget is ever laid out whole: a minified page of 50 MB on one line
+    // opens and types like any other. The pieces are the display's only: text() joins them.
+    static constexpr int DisplayLineLimit = 2000;
+    // A text past this size is put in piece by piece, the event loop kept going in between (not
+    // for the user's input) and loadProgress telling how far it is.
+    static constexpr qsizetype LoadPieceSize = 1 << 20;
+
     QString text() const override;
     // Replaces the whole text; textChanged follows exactly once.
     void setText(const QString &text) override;
+    // Stops a load in progress where it is (the program is ending).
+    void abandonLoading() { m_abandonLoading = true; }
+    // The 0-based document line a block of the widget shows part of.
+    int documentLine(const QTextBlock &block) const;
+    // The first block that shows the 0-based document line.
+    QTextBlock blockOfDocumentLine(int line) const;
 
     // Colour values: 0x00BBGGRR, or a system colour (high bit set).
     std::int32_t backColor() const { return m_backColor; }
@@ -56,8 +70,13 @@ public:
     FindBar *findBar() const { return m_findBar; }
     LineNumberArea *lineNumberArea() const { return m_lineNumbers; }
 
+signals:
+    // Percent of a large text put in so far; 100 when it is all there.
+    void loadProgress(int percent);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -74,8 +93,12 @@ private:
     FindBar *m_findBar;
     LineNumberArea *m_lineNumbers;
 
+
     std::int32_t m_backColor;
     std::int32_t m_foreColor;
+    int m_pieces = 0; // blocks that continue a line, as set by setText (0: none, the fast paths)
+    bool m_loading = false;
+    bool m_abandonLoading = false;
 };
 
 } // namespace qrn

@@ -26,6 +26,7 @@
 #include <QDialog>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTimer>
@@ -174,6 +175,16 @@ void MainForm::buildPanes(const BrowserFactory &createBrowser)
     statusBar()->addPermanentWidget(StaTime);
     StaEncoding = new QLabel;
     statusBar()->addPermanentWidget(StaEncoding);
+    // How far a large document has been put into the editor, while it is.
+    auto *loading = new QProgressBar;
+    loading->setRange(0, 100);
+    loading->setMaximumWidth(160);
+    loading->hide();
+    statusBar()->addPermanentWidget(loading);
+    connect(MainText, &EditorText::loadProgress, loading, [loading](int percent) {
+        loading->setValue(percent);
+        loading->setVisible(percent < 100);
+    });
     statusBar()->setSizeGripEnabled(true);
 
     Form_Resize();
@@ -290,7 +301,7 @@ void MainForm::mmnyKousin_Click()
 // the editor; like refreshing, following stops in manual mode.
 void MainForm::MainText_CaretMove()
 {
-    const int line = MainText->textCursor().blockNumber();
+    const int line = MainText->documentLine(MainText->textCursor().block());
     if (line == m_caretLine)
         return;
     m_caretLine = line;
@@ -304,7 +315,7 @@ void MainForm::MainText_CaretMove()
 // A double-click in the preview puts the caret at the start of the line that produced it.
 void MainForm::Brw_LineDoubleClicked(int line)
 {
-    const QTextBlock block = MainText->document()->findBlockByNumber(line);
+    const QTextBlock block = MainText->blockOfDocumentLine(line);
     if (!block.isValid())
         return;
     MainText->setTextCursor(QTextCursor(block));
@@ -440,6 +451,7 @@ void MainForm::exitWithoutQuestions()
     if (m_closing)
         return;
     m_session->endWithoutQuestions();
+    MainText->abandonLoading();
     // A question or dialog open now is closed unanswered: the command it belongs to stops there.
     for (int i = 0; i < 16; ++i) {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());

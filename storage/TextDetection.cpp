@@ -1,14 +1,13 @@
 #include "TextDetection.h"
 
 #include "IcuCodec.h"
+#include "PageCharset.h"
 #include "TextCodec.h"
 
 
 namespace qrn {
 
 namespace {
-constexpr qsizetype DeclarationWindow = 1024;
-
 // LF when the text has line ends and every one is an LF alone.
 LineEnd lineEndsOf(QStringView text)
 {
@@ -60,9 +59,7 @@ DetectedText decodeDetectedHtml(QByteArrayView bytes)
 {
     const bool marked = bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
     if (!marked) {
-        // The declaration is ASCII in every encoding a page may declare here.
-        const QString head = QString::fromLatin1(bytes.first(std::min(bytes.size(), DeclarationWindow)));
-        if (const auto name = declaredCharset(head)) {
+        if (const auto name = declaredPageCharset(bytes)) {
             if (const auto format = formatForCharset(*name)) {
                 DetectedText d = decodeAs(bytes, *format);
                 if (d.badBytes == 0)
@@ -71,47 +68,6 @@ DetectedText decodeDetectedHtml(QByteArrayView bytes)
         }
     }
     return decodeDetected(bytes);
-}
-
-std::optional<QByteArray> declaredCharset(QStringView head)
-{
-    // A plain scan rather than a regular expression: it runs for every preview refresh, and a
-    // compiled pattern would cost every qrn-convert run its start-up.
-    head = head.first(std::min(head.size(), DeclarationWindow));
-    const auto isNameChar = [](QChar c) {
-        return c.isLetterOrNumber() && c.unicode() < 0x80 ? true : QStringView(u"_.:-").contains(c);
-    };
-    for (qsizetype meta = head.indexOf(u"<meta", 0, Qt::CaseInsensitive); meta >= 0;
-         meta = head.indexOf(u"<meta", meta + 5, Qt::CaseInsensitive)) {
-        if (meta + 5 < head.size() && isNameChar(head[meta + 5]))
-            continue; // <metadata> and the like
-        qsizetype end = head.indexOf(u'>', meta);
-        if (end < 0)
-            end = head.size();
-        const QStringView tag = head.sliced(meta, end - meta);
-        const qsizetype charset = tag.indexOf(u"charset", 0, Qt::CaseInsensitive);
-        if (charset < 0)
-            continue;
-        qsizetype i = charset + 7;
-        const auto skipBlanks = [&] {
-            while (i < tag.size() && tag[i].isSpace())
-                ++i;
-        };
-        skipBlanks();
-        if (i >= tag.size() || tag[i] != u'=')
-            continue;
-        ++i;
-        skipBlanks();
-        if (i < tag.size() && (tag[i] == u'"' || tag[i] == u'\''))
-            ++i;
-        skipBlanks();
-        const qsizetype start = i;
-        while (i < tag.size() && isNameChar(tag[i]))
-            ++i;
-        if (i > start)
-            return tag.sliced(start, i - start).toLatin1();
-    }
-    return std::nullopt;
 }
 
 std::optional<TextFormat> formatForCharset(const QByteArray &name)
@@ -132,16 +88,45 @@ std::optional<TextFormat> formatForCharset(const QByteArray &name)
     return TextFormat::other(name);
 }
 
-TextFormat pageFormat(QStringView html)
+namespace {
+// A declared charset as the format a page is written in: only one read byte by byte.
+TextFormat writableFormat(const std::optional<QByteArray> &name)
 {
-    const auto name = declaredCharset(html);
-    if (!name)
-        return TextEncoding::ShiftJis;
-    const auto format = formatForCharset(*name);
-    // A page is written in an 8-bit encoding that its declaration can be read in.
+    const auto format = name ? formatForCharset(*name) : std::nullopt;
     if (!format || format->encoding == TextEncoding::Utf16LE || format->encoding == TextEncoding::Utf16BE)
         return TextEncoding::ShiftJis;
     return *format;
+}
+} // namespace
+
+TextFormat pageFormat(QStringView html)
+{
+    return writableFormat(declaredPageCharset(html));
+}
+
+TextFormat pageFormat(QByteArrayView bytes)
+{
+    for (const TextEncoding e : {TextEncoding::Utf8, TextEncoding::Utf16LE, TextEncoding::Utf16BE})
+        if (bytes.startsWith(byteOrderMark(e)))
+            return e;
+    return writableFormat(declaredPageCharset(bytes));
+}
+
+QByteArray charsetName(const TextFormat &format)
+{
+    switch (format.encoding) {
+    case TextEncoding::ShiftJis:
+        return "shift_jis";
+    case TextEncoding::Utf8:
+        return "utf-8";
+    case TextEncoding::Utf16LE:
+        return "utf-16le";
+    case TextEncoding::Utf16BE:
+        return "utf-16be";
+    case TextEncoding::Other:
+        break;
+    }
+    return format.otherName.toLower();
 }
 
 } // namespace qrn

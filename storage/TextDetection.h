@@ -25,17 +25,18 @@ struct DetectedText {
 // (LF when every line ends in LF alone); Shift_JIS is written back with CR LF.
 DetectedText decodeDetected(QByteArrayView bytes);
 
-// The same for an HTML file to import: a charset that a <meta> element in the first 1,024 bytes
-// declares wins when the bytes decode in it without errors.
+// The same for an HTML file to import: the charset the page declares (declaredPageCharset) wins
+// when the bytes decode in it without errors.
 DetectedText decodeDetectedHtml(QByteArrayView bytes);
 
-// The encoding a <meta charset> or <meta http-equiv="Content-Type" content="…; charset=…">
-// declares in the first 1,024 characters, or nothing without a declaration.
-std::optional<QByteArray> declaredCharset(QStringView head);
-
-// The format a converted page is written in: the encoding it declares when that can be written
-// (UTF-8, Shift_JIS and its other names, or any other ICU can write), Shift_JIS otherwise.
+// The format a converted page is written in: the encoding it declares (declaredPageCharset) when
+// that can be written byte by byte (UTF-8, Shift_JIS and its other names, or any other ICU can
+// write), Shift_JIS otherwise.
 TextFormat pageFormat(QStringView html);
+// The format the bytes of a written page are in, by the same rule (a byte-order mark first).
+TextFormat pageFormat(QByteArrayView bytes);
+// The charset name of a format, lower case, as a Content-Type parameter says it.
+QByteArray charsetName(const TextFormat &format);
 
 // The 1-based line a byte offset lies on; CR LF, a lone CR and a lone LF each end a line.
 qsizetype lineOfByteOffset(QByteArrayView bytes, qsizetype offset);

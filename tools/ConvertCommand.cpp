@@ -85,13 +85,11 @@ void say(QIODevice &err, const QString &line)
 
 std::optional<TextFormat> parseEncoding(const QString &name)
 {
-    const QString n = name.toLower();
-    if (n == QLatin1String("shift_jis") || n == QLatin1String("shift-jis") || n == QLatin1String("sjis")
-        || n == QLatin1String("cp932"))
-        return TextEncoding::ShiftJis;
-    if (n == QLatin1String("utf-8") || n == QLatin1String("utf8"))
-        return TextEncoding::Utf8;
-    return std::nullopt;
+    // The names of the two encodings as a page would declare them.
+    const auto format = formatForCharset(name.toLatin1());
+    if (!format || (format->encoding != TextEncoding::ShiftJis && format->encoding != TextEncoding::Utf8))
+        return std::nullopt;
+    return TextFormat(format->encoding);
 }
 
 // The command line as QCommandLineParser reads it: the command word and the operands are its

@@ -2,6 +2,7 @@
 #include <SettingsFile.h>
 #include <ShiftJisCodec.h>
 #include <TextCodec.h>
+#include <PageCharset.h>
 #include <TextDetection.h>
 #include <TextFile.h>
 
@@ -51,6 +52,8 @@ private slots:
     void encodingDetection_data();
     void encodingDetection();
     void declaredCharsetDecidesImportAndPageBytes();
+    void pagesDeclareTheirCharsetAsTheStandardsPrescanFindsIt_data();
+    void pagesDeclareTheirCharsetAsTheStandardsPrescanFindsIt();
     void documentsRoundTripByteForByte_data();
     void documentsRoundTripByteForByte();
     void unmappableCharacters_data();
@@ -203,7 +206,36 @@ void StorageTest::declaredCharsetDecidesImportAndPageBytes()
     const EncodeResult bytes = encodeTextFile(QStringLiteral("日本😀"), euc, Unmappable::CharacterReference);
     QCOMPARE(bytes.bytes, QByteArray("\xC6\xFC\xCB\xDC&#x1F600;\r\n"));
     QCOMPARE(bytes.unmappableCount, 1);
-    QVERIFY(pageFormat(QString(2000, QLatin1Char(' ')) + QStringLiteral("<meta charset=utf-8>")).encoding == TextEncoding::ShiftJis);
+}
+
+// The one rule for a page's charset (the HTML standard's prescan), and the writer and the bytes
+// it wrote agreeing on it, so that the preview serves a page in the charset it was written in.
+void StorageTest::pagesDeclareTheirCharsetAsTheStandardsPrescanFindsIt_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QByteArray>("declared"); // empty: none
+    QTest::newRow("meta charset") << QStringLiteral("<html><meta charset=\"UTF-8\">") << QByteArray("utf-8");
+    QTest::newRow("http-equiv") << QStringLiteral("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=EUC-JP\">")
+                                << QByteArray("euc-jp");
+    QTest::newRow("content without http-equiv") << QStringLiteral("<meta content=\"text/html; charset=utf-8\">") << QByteArray();
+    QTest::newRow("the word in text") << QStringLiteral("<p>charset=utf-8</p>") << QByteArray();
+    QTest::newRow("after a long comment") << QStringLiteral("<!--%1--><meta charset=\"utf-8\">").arg(QString(1500, QLatin1Char('x')))
+                                          << QByteArray();
+    QTest::newRow("inside a comment") << QStringLiteral("<!-- <meta charset=utf-8> -->") << QByteArray();
+    QTest::newRow("after an empty comment") << QStringLiteral("<!--><meta charset=utf-8>") << QByteArray("utf-8");
+    QTest::newRow("inside an attribute") << QStringLiteral("<div title=\"<meta charset=utf-8>\"><meta charset=x-sjis>")
+                                         << QByteArray("x-sjis");
+    QTest::newRow("utf-16 declared") << QStringLiteral("<meta charset=utf-16>") << QByteArray("utf-8");
+}
+
+void StorageTest::pagesDeclareTheirCharsetAsTheStandardsPrescanFindsIt()
+{
+    QFETCH(QString, page);
+    QFETCH(QByteArray, declared);
+    QCOMPARE(declaredPageCharset(page).value_or(QByteArray()), declared);
+    const TextFormat written = pageFormat(page);
+    const EncodeResult bytes = encodeTextFile(page, written, Unmappable::CharacterReference);
+    QCOMPARE(charsetName(pageFormat(QByteArrayView(bytes.bytes))), charsetName(written));
 }
 
 void StorageTest::documentsRoundTripByteForByte_data()

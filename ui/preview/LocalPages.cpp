@@ -2,6 +2,8 @@
 
 #include "PageLines.h"
 
+#include <PageCharset.h>
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -43,11 +45,6 @@ bool isPageResource(QWebEngineUrlRequestInfo::ResourceType type)
     }
 }
 
-// True when the text of an HTML page declares a charset of its own near its top.
-bool declaresCharset(const QByteArray &head)
-{
-    return head.toLower().contains("charset");
-}
 
 } // namespace
 
@@ -228,7 +225,7 @@ void LocalPageHandler::requestStarted(QWebEngineUrlRequestJob *job)
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
-    if ((type == "text/html" || type == "text/plain") && !declaresCharset(file->peek(4096)))
+    if ((type == "text/html" || type == "text/plain") && !declaredPageCharset(file->peek(1024)))
         type += ";charset=Shift_JIS";
     job->reply(type, file);
 }

@@ -1,5 +1,7 @@
 #include "PageLines.h"
 
+#include <TextDetection.h>
+
 #include <QByteArrayView>
 
 #include <algorithm>
@@ -149,29 +151,7 @@ bool opensMarkup(QByteArrayView s, qsizetype pos)
 
 QByteArray pageCharset(const QByteArray &html)
 {
-    if (html.startsWith("\xEF\xBB\xBF"))
-        return "utf-8";
-    if (html.startsWith("\xFF\xFE"))
-        return "utf-16le";
-    if (html.startsWith("\xFE\xFF"))
-        return "utf-16be";
-    const QByteArray head = html.left(4096).toLower();
-    const qsizetype at = head.indexOf("charset");
-    if (at < 0)
-        return "shift_jis";
-    qsizetype pos = at + 7;
-    while (pos < head.size() && isSpace(head[pos]))
-        ++pos;
-    if (pos >= head.size() || head[pos] != '=')
-        return {};
-    ++pos;
-    while (pos < head.size() && (isSpace(head[pos]) || head[pos] == '"' || head[pos] == '\''))
-        ++pos;
-    const qsizetype start = pos;
-    while (pos < head.size() && (isAsciiLetter(head[pos]) || (head[pos] >= '0' && head[pos] <= '9') || head[pos] == '-'
-                                 || head[pos] == '_' || head[pos] == '.' || head[pos] == ':'))
-        ++pos;
-    return head.mid(start, pos - start);
+    return charsetName(pageFormat(QByteArrayView(html)));
 }
 
 namespace {

@@ -12,8 +12,8 @@ namespace qrn {
 // that begins in text, and a later version that differs from it in text only can be patched in
 // place instead of reloaded. Neither the scratch file nor the export ever holds a marker.
 
-// The charset a page is read in: the one it declares near its top, else Shift_JIS, the encoding
-// the editor writes. Lower case, as a Content-Type parameter.
+// The charset the bytes of a page the editor wrote are in: what the page declares, by the one
+// rule that chose how to write them (pageFormat). Lower case, as a Content-Type parameter.
 QByteArray pageCharset(const QByteArray &html);
 
 // The page with "<!--qrn-line N-->" inserted at the start of every 0-based line N that begins in

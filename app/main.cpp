@@ -1,12 +1,12 @@
-#include <DialogService.h>
-#include <HenkanMod.h>
-#include <MessageBoxes.h>
-#include <ModalWindows.h>
-#include <ProgramFiles.h>
-#include <QtTranslations.h>
-#include <TerminationSignals.h>
-#include <Version.h>
-#include <WebPreview.h>
+#include <dialogs/DialogService.h>
+#include <core/HenkanMod.h>
+#include <dialogs/MessageBoxes.h>
+#include <dialogs/ModalWindows.h>
+#include <storage/ProgramFiles.h>
+#include "QtTranslations.h"
+#include "TerminationSignals.h"
+#include <core/Version.h>
+#include <preview/WebPreview.h>
 #include <document/DocumentSession.h>
 #include <main/MainForm.h>
 

@@ -3,10 +3,10 @@
 
 #include "BenchDocuments.h"
 
-#include <HenkanMod.h>
-#include <LiteralConverters.h>
-#include <ShiftJisCodec.h>
-#include <TextCodec.h>
+#include <core/HenkanMod.h>
+#include "LiteralConverters.h"
+#include <storage/ShiftJisCodec.h>
+#include <storage/TextCodec.h>
 
 #include <benchmark/benchmark.h>
 #include <md4c-html.h>

@@ -5,12 +5,12 @@
 #include "BenchDocuments.h"
 #include "BenchTiming.h"
 
-#include <HenkanMod.h>
-#include <TextCodec.h>
+#include <core/HenkanMod.h>
+#include <storage/TextCodec.h>
 #include <editor/FindBar.h>
 #include <editor/TagCompleter.h>
 #include <editor/TagHighlighter.h>
-#include <main/EditorText.h>
+#include <editor/EditorText.h>
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -7,16 +7,16 @@
 #include "BenchDocuments.h"
 #include "BenchTiming.h"
 
-#include <DialogService.h>
-#include <DictionaryFile.h>
-#include <HenkanMod.h>
-#include <MessageBoxes.h>
-#include <ModalWindows.h>
-#include <ProgramFiles.h>
-#include <TextCodec.h>
-#include <TextFile.h>
-#include <WebPreview.h>
-#include <main/EditorText.h>
+#include <dialogs/DialogService.h>
+#include <storage/DictionaryFile.h>
+#include <core/HenkanMod.h>
+#include <dialogs/MessageBoxes.h>
+#include <dialogs/ModalWindows.h>
+#include <storage/ProgramFiles.h>
+#include <storage/TextCodec.h>
+#include <storage/TextFile.h>
+#include <preview/WebPreview.h>
+#include <editor/EditorText.h>
 #include <main/MainForm.h>
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "FuzzInput.h"
 
-#include <TagFileFormat.h>
+#include <core/TagFileFormat.h>
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 #include "FuzzInput.h"
 
-#include <HenkanMod.h>
+#include <core/HenkanMod.h>
 
 #include <cstdlib>
 

@@ -3,8 +3,8 @@
 #include "TextEncoding.h"
 #include "TextFile.h"
 
-#include <TagFileFormat.h>
-#include <TagTable.h>
+#include <core/TagFileFormat.h>
+#include <core/TagTable.h>
 
 #include <QByteArray>
 #include <QString>

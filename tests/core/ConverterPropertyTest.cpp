@@ -1,7 +1,7 @@
 #include "TestTables.h"
 
-#include <HenkanMod.h>
-#include <TagFileFormat.h>
+#include <core/HenkanMod.h>
+#include <core/TagFileFormat.h>
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,7 @@ TEST(ConverterProperties, BracketFreeJapaneseTagsSurviveTheRoundTrip)
 
 } // namespace
 
-#include "LiteralConverters.h"
+#include <bench/LiteralConverters.h>
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include <TagFileFormat.h>
+#include <core/TagFileFormat.h>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "TestTables.h"
 
-#include <HenkanMod.h>
-#include <TagScanner.h>
+#include <core/HenkanMod.h>
+#include <core/TagScanner.h>
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include <TagTable.h>
+#include <core/TagTable.h>
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <TagTable.h>
+#include <core/TagTable.h>
 
 #include <ostream>
 

@@ -1,7 +1,7 @@
 #include "TestTables.h"
 
-#include <HenkanMod.h>
-#include <NewDocumentTemplate.h>
+#include <core/HenkanMod.h>
+#include <core/NewDocumentTemplate.h>
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "TestTables.h"
 
-#include <HenkanMod.h>
+#include <core/HenkanMod.h>
 
 #include <gtest/gtest.h>
 

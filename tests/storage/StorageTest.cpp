@@ -1,10 +1,10 @@
-#include <DictionaryFile.h>
-#include <SettingsFile.h>
-#include <ShiftJisCodec.h>
-#include <TextCodec.h>
-#include <PageCharset.h>
-#include <TextDetection.h>
-#include <TextFile.h>
+#include <storage/DictionaryFile.h>
+#include <storage/SettingsFile.h>
+#include <storage/ShiftJisCodec.h>
+#include <storage/TextCodec.h>
+#include <storage/PageCharset.h>
+#include <storage/TextDetection.h>
+#include <storage/TextFile.h>
 
 #include "../support/FileSizeLimit.h"
 

@@ -1,10 +1,10 @@
-#include <DictionaryFile.h>
-#include <NewDocumentTemplate.h>
-#include <ShiftJisCodec.h>
-#include <TagFileFormat.h>
-#include <TextCodec.h>
-#include <TextFile.h>
-#include <Version.h>
+#include <storage/DictionaryFile.h>
+#include <core/NewDocumentTemplate.h>
+#include <storage/ShiftJisCodec.h>
+#include <core/TagFileFormat.h>
+#include <storage/TextCodec.h>
+#include <storage/TextFile.h>
+#include <core/Version.h>
 
 #include "../support/FileSizeLimit.h"
 

@@ -4,7 +4,7 @@
 #include <dialogs/NewTag.h>
 #include <dialogs/frmAbout.h>
 
-#include <Version.h>
+#include <core/Version.h>
 
 #include <QLabel>
 #include <QLineEdit>

@@ -5,9 +5,9 @@
 
 #include "../support/FileSizeLimit.h"
 
-#include <HenkanMod.h>
-#include <NewDocumentTemplate.h>
-#include <RecoveryStore.h>
+#include <core/HenkanMod.h>
+#include <core/NewDocumentTemplate.h>
+#include <storage/RecoveryStore.h>
 #include <document/DocumentRecovery.h>
 #include <document/DocumentSession.h>
 #include <document/DocumentText.h>

@@ -2,10 +2,10 @@
 
 #include "../support/FileSizeLimit.h"
 
-#include <ColorValue.h>
-#include <ProgramFiles.h>
-#include <RecoveryStore.h>
-#include <SettingsFile.h>
+#include <dialogs/ColorValue.h>
+#include <storage/ProgramFiles.h>
+#include <storage/RecoveryStore.h>
+#include <storage/SettingsFile.h>
 #include <dialogs/Form1.h>
 
 #include <QLabel>

@@ -1,15 +1,15 @@
 // The editor box on its own: highlighting by the delivered dictionary, the unknown-word warning,
 // completion of tag words, the find and replace bar, and the line numbers.
 
-#include <HenkanMod.h>
-#include <TagFileFormat.h>
-#include <TextCodec.h>
+#include <core/HenkanMod.h>
+#include <core/TagFileFormat.h>
+#include <storage/TextCodec.h>
 #include <editor/FindBar.h>
 #include <editor/HighlightColors.h>
 #include <editor/LineNumberArea.h>
 #include <editor/TagCompleter.h>
 #include <editor/TagHighlighter.h>
-#include <main/EditorText.h>
+#include <editor/EditorText.h>
 
 #include <QAbstractItemView>
 #include <QApplication>

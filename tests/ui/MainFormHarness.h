@@ -2,9 +2,9 @@
 
 #include "UiTestSupport.h"
 
-#include <HenkanMod.h>
-#include <NewDocumentTemplate.h>
-#include <main/EditorText.h>
+#include <core/HenkanMod.h>
+#include <core/NewDocumentTemplate.h>
+#include <editor/EditorText.h>
 #include <document/DocumentSession.h>
 #include <main/MainForm.h>
 #include <main/TagPalette.h>

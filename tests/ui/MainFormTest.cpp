@@ -1,7 +1,7 @@
 #include "MainFormHarness.h"
 
 #include <main/GeneralDate.h>
-#include <main/MainLayout.h>
+#include <main/TwipLayout.h>
 #include <main/SplitterBar.h>
 #include <dialogs/Form1.h>
 

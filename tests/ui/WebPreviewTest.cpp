@@ -4,7 +4,7 @@
 
 #include "MainFormHarness.h"
 
-#include <WebPreview.h>
+#include <preview/WebPreview.h>
 
 #include <QApplication>
 #include <QDesktopServices>

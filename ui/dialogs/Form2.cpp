@@ -2,8 +2,8 @@
 
 #include "TwipGeometry.h"
 
-#include <PreviewView.h>
-#include <ProgramFiles.h>
+#include <preview/PreviewView.h>
+#include <storage/ProgramFiles.h>
 
 namespace qrn {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <PreviewView.h>
+#include <preview/PreviewView.h>
 
 #include <QWidget>
 

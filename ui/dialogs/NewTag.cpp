@@ -2,11 +2,11 @@
 
 #include "TwipGeometry.h"
 
-#include <MessageBoxes.h>
-#include <ShiftJisCodec.h>
-#include <TagFileFormat.h>
-#include <TagTable.h>
-#include <TextCodec.h>
+#include "MessageBoxes.h"
+#include <storage/ShiftJisCodec.h>
+#include <core/TagFileFormat.h>
+#include <core/TagTable.h>
+#include <storage/TextCodec.h>
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include <ModalWindows.h>
+#include "ModalWindows.h"
 
 #include "NewTag.h"
 #include "frmAbout.h"

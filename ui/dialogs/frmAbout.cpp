@@ -2,8 +2,8 @@
 
 #include "TwipGeometry.h"
 
-#include <MessageBoxes.h>
-#include <Version.h>
+#include "MessageBoxes.h"
+#include <core/Version.h>
 
 #include <QApplication>
 #include <QFrame>

@@ -3,7 +3,7 @@
 #include "DocumentSession.h"
 #include "DocumentText.h"
 
-#include <MessageBoxes.h>
+#include <dialogs/MessageBoxes.h>
 
 #include <QFileInfo>
 

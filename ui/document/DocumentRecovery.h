@@ -1,6 +1,6 @@
 #pragma once
 
-#include <RecoveryStore.h>
+#include <storage/RecoveryStore.h>
 
 #include <QObject>
 #include <QTimer>

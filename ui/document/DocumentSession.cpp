@@ -2,15 +2,15 @@
 
 #include "DocumentText.h"
 
-#include <DialogService.h>
-#include <FileErrorText.h>
-#include <MessageBoxes.h>
+#include <dialogs/DialogService.h>
+#include "FileErrorText.h"
+#include <dialogs/MessageBoxes.h>
 
-#include <HenkanMod.h>
-#include <NewDocumentTemplate.h>
-#include <ProgramFiles.h>
-#include <TextCodec.h>
-#include <TextDetection.h>
+#include <core/HenkanMod.h>
+#include <core/NewDocumentTemplate.h>
+#include <storage/ProgramFiles.h>
+#include <storage/TextCodec.h>
+#include <storage/TextDetection.h>
 
 #include <QCryptographicHash>
 #include <QDir>

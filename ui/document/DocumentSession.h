@@ -1,6 +1,6 @@
 #pragma once
 
-#include <TextFile.h>
+#include <storage/TextFile.h>
 
 #include <QDateTime>
 #include <QObject>

@@ -2,8 +2,8 @@
 
 #include "TagHighlighter.h"
 
-#include <TagTable.h>
-#include <TextCodec.h>
+#include <core/TagTable.h>
+#include <storage/TextCodec.h>
 
 #include <QCompleter>
 #include <QFontMetrics>

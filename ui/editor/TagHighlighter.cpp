@@ -1,7 +1,7 @@
 #include "TagHighlighter.h"
 
-#include <TagTable.h>
-#include <TextCodec.h>
+#include <core/TagTable.h>
+#include <storage/TextCodec.h>
 
 #include <QTextDocument>
 

@@ -2,7 +2,7 @@
 
 #include "HighlightColors.h"
 
-#include <TagScanner.h>
+#include <core/TagScanner.h>
 
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>

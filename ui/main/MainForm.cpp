@@ -1,25 +1,25 @@
 #include "MainForm.h"
 
-#include "EditorText.h"
+#include <editor/EditorText.h>
 #include "GeneralDate.h"
 #include "SplitterBar.h"
 #include "TagPalette.h"
 
-#include <DialogService.h>
-#include <FileErrorText.h>
-#include <MessageBoxes.h>
-#include <ModalWindows.h>
-#include <PreviewView.h>
+#include <dialogs/DialogService.h>
+#include <document/FileErrorText.h>
+#include <dialogs/MessageBoxes.h>
+#include <dialogs/ModalWindows.h>
+#include <preview/PreviewView.h>
 #include <dialogs/Form1.h>
 #include <dialogs/Form2.h>
 #include <document/DocumentRecovery.h>
 #include <document/DocumentSession.h>
 
-#include <HenkanMod.h>
-#include <ProgramFiles.h>
-#include <TextCodec.h>
-#include <TextDetection.h>
-#include <TextFile.h>
+#include <core/HenkanMod.h>
+#include <storage/ProgramFiles.h>
+#include <storage/TextCodec.h>
+#include <storage/TextDetection.h>
+#include <storage/TextFile.h>
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "PaneLayout.h"
+#include "PanePlacement.h"
 
-#include <DictionaryFile.h>
-#include <PreviewView.h>
-#include <ProgramFiles.h>
-#include <SettingsFile.h>
-#include <TextEncoding.h>
+#include <storage/DictionaryFile.h>
+#include <preview/PreviewView.h>
+#include <storage/ProgramFiles.h>
+#include <storage/SettingsFile.h>
+#include <storage/TextEncoding.h>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -70,7 +70,7 @@ public:
     QAction *mmnyHelp, *mmnyAbout;
 
     const QString &programFolder() const { return m_programFolder; }
-    const PaneLayout &layout() const { return m_layout; }
+    const PanePlacement &layout() const { return m_layout; }
     const TagPalette &palette() const { return *m_palette; }
     Form1 *sourceWindow() const;
     Form2 *helpWindow() const;
@@ -157,7 +157,7 @@ private:
     DictionaryFile m_dictionaryFile;
     SettingsFile m_settingsFile;
     EditorAppearance m_appearanceAtStart;
-    PaneLayout m_layout;
+    PanePlacement m_layout;
     // Buffers the preview refresh reuses on every keystroke instead of allocating anew.
     std::u16string m_refreshHtml;
     EncodeResult m_refreshBytes;

@@ -2,9 +2,9 @@
 
 #include "PaletteCategories.h"
 
-#include <ProgramFiles.h>
-#include <TagTable.h>
-#include <TextCodec.h>
+#include <storage/ProgramFiles.h>
+#include <core/TagTable.h>
+#include <storage/TextCodec.h>
 
 #include <QDir>
 #include <QListWidget>

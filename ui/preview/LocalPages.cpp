@@ -2,7 +2,7 @@
 
 #include "PageLines.h"
 
-#include <PageCharset.h>
+#include <storage/PageCharset.h>
 
 #include <QBuffer>
 #include <QDir>

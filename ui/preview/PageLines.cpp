@@ -1,6 +1,6 @@
 #include "PageLines.h"
 
-#include <TextDetection.h>
+#include <storage/TextDetection.h>
 
 #include <QByteArrayView>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <SettingsFile.h>
+#include <storage/SettingsFile.h>
 #include <document/DocumentText.h>
 
 #include <QPlainTextEdit>

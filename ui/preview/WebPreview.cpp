@@ -1,6 +1,6 @@
 #include "WebPreview.h"
 
-#include <preview/PageLines.h>
+#include "PageLines.h"
 
 #include <QChildEvent>
 #include <QDataStream>

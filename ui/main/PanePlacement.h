@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MainLayout.h"
+#include "TwipLayout.h"
 
 #include <cstdint>
 
@@ -10,7 +10,7 @@ namespace qrn {
 
 // The main window's panes in twips: the layout pass for the window's size, the two splitter
 // bars' drags, and placing the widgets at the resulting rectangles.
-class PaneLayout {
+class PanePlacement {
 public:
     struct Widgets {
         QWidget *Koumoku, *Naiyou, *LineHenkou2, *MainText, *LineHenkou1, *Brw;

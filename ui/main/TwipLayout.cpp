@@ -1,4 +1,4 @@
-#include "MainLayout.h"
+#include "TwipLayout.h"
 
 namespace qrn {
 

@@ -1,13 +1,13 @@
 #include "EditorText.h"
 
-#include "ColorValue.h"
+#include <dialogs/ColorValue.h>
 
-#include <DialogService.h>
-#include <editor/FindBar.h>
-#include <editor/LineNumberArea.h>
-#include <editor/LinePieces.h>
-#include <editor/TagCompleter.h>
-#include <editor/TagHighlighter.h>
+#include <dialogs/DialogService.h>
+#include "FindBar.h"
+#include "LineNumberArea.h"
+#include "LinePieces.h"
+#include "TagCompleter.h"
+#include "TagHighlighter.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "PaneLayout.h"
+#include "PanePlacement.h"
 
 #include <QWidget>
 
@@ -7,7 +7,7 @@
 
 namespace qrn {
 
-void PaneLayout::apply(const QWidget &window, const Widgets &w)
+void PanePlacement::apply(const QWidget &window, const Widgets &w)
 {
     const double dpiX = window.logicalDpiX();
     const double dpiY = window.logicalDpiY();
@@ -26,7 +26,7 @@ void PaneLayout::apply(const QWidget &window, const Widgets &w)
     place(w.Brw, m_panes.Brw);
 }
 
-void PaneLayout::startDrag(float coordinate)
+void PanePlacement::startDrag(float coordinate)
 {
     // Held in 16 bits.
     const float r = std::nearbyint(coordinate);

@@ -2,7 +2,7 @@
 
 #include "PreviewView.h"
 
-#include <preview/LocalPages.h>
+#include "LocalPages.h"
 
 #include <QPointer>
 #include <QUrl>

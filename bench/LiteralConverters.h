@@ -4,7 +4,7 @@
 // a scan of the table from index 0. Slow on purpose; tests compare the real converters against
 // them, and the benchmark measures them as its baseline.
 
-#include <TagTable.h>
+#include <core/TagTable.h>
 
 #include <string>
 #include <string_view>

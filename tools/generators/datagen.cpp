@@ -9,13 +9,13 @@
 //       beside the HTML the delivered dictionary makes of them, and <qrn-tag-list></qrn-tag-list>
 //       the dictionary's words by category, so the manual stays true to the dictionary.
 
-#include <DictionaryFile.h>
-#include <ShiftJisCodec.h>
-#include <TagFileFormat.h>
-#include <TextCodec.h>
-#include <TextFile.h>
+#include <storage/DictionaryFile.h>
+#include <storage/ShiftJisCodec.h>
+#include <core/TagFileFormat.h>
+#include <storage/TextCodec.h>
+#include <storage/TextFile.h>
 
-#include <HenkanMod.h>
+#include <core/HenkanMod.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -6,6 +6,7 @@
 #include "QtTranslations.h"
 #include "TerminationSignals.h"
 #include <core/Version.h>
+#include <preview/LocalPages.h>
 #include <preview/WebPreview.h>
 #include <document/DocumentSession.h>
 #include <main/MainForm.h>

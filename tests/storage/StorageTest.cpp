@@ -1,3 +1,4 @@
+#include <support/TestFiles.h>
 #include <storage/DictionaryFile.h>
 #include <storage/SettingsFile.h>
 #include <storage/ShiftJisCodec.h>
@@ -6,7 +7,7 @@
 #include <storage/TextDetection.h>
 #include <storage/TextFile.h>
 
-#include "../support/FileSizeLimit.h"
+#include <support/FileSizeLimit.h>
 
 #include <QBuffer>
 #include <QFile>
@@ -18,25 +19,12 @@
 #include <unistd.h>
 
 using namespace qrn;
+using namespace qrn::test;
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
-QByteArray sjisBytes(const QString &text)
-{
-    return ShiftJisCodec::encode(text, Unmappable::QuestionMark).bytes;
-}
 
-bool writeRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 } // namespace
 
@@ -154,7 +142,7 @@ void StorageTest::encodingDetection_data()
     QTest::addColumn<int>("badBytes");
     QTest::addColumn<int>("firstBadLine");
     QTest::newRow("ascii only") << QByteArray("<p>plain\r\n") << "Shift_JIS" << false << 0 << 0;
-    QTest::newRow("shift_jis kanji") << sjisBytes(QStringLiteral("漢字のページ")) << "Shift_JIS" << false << 0 << 0;
+    QTest::newRow("shift_jis kanji") << sjis(QStringLiteral("漢字のページ")) << "Shift_JIS" << false << 0 << 0;
     QTest::newRow("half-width katakana, not utf-8") << QByteArray("\xB1\xDD\xC3") << "Shift_JIS" << false << 0 << 0;
     // Two half-width katakana that happen to form a valid UTF-8 sequence: the rule says UTF-8.
     QTest::newRow("katakana pair valid as utf-8") << QByteArray("\xC3\xA9") << "UTF-8" << false << 0 << 0;
@@ -164,7 +152,7 @@ void StorageTest::encodingDetection_data()
     QTest::newRow("utf-16 be") << QByteArray("\xFE\xFF\0a", 4) << "UTF-16" << true << 0 << 0;
     QTest::newRow("utf-16 mark and an odd byte") << QByteArray("\xFF\xFE" "a", 3) << "UTF-16" << true << 1 << 1;
     // One stray byte spoils UTF-8; in Shift_JIS it is one undecodable byte on its line.
-    QTest::newRow("stray byte") << (sjisBytes(QStringLiteral("一行目\r\n二行目")) + "\xA0") << "Shift_JIS" << false << 1 << 2;
+    QTest::newRow("stray byte") << (sjis(QStringLiteral("一行目\r\n二行目")) + "\xA0") << "Shift_JIS" << false << 1 << 2;
     QTest::newRow("utf-8 spoilt by a stray byte") << (QStringLiteral("日本").toUtf8() + "\xFF") << "Shift_JIS" << false << 1 << 1;
     QTest::newRow("stray byte with mark") << QByteArray("\xEF\xBB\xBF" "a\nb\xFF") << "UTF-8" << true << 1 << 2;
 }
@@ -191,7 +179,7 @@ void StorageTest::declaredCharsetDecidesImportAndPageBytes()
     ReadTextResult r = documentFromBytes(eucPage, TextKind::Html);
     QVERIFY(r.text.contains(QStringLiteral("日本")));
     QCOMPARE(r.badBytes, 0);
-    const QByteArray lying = "<meta charset=\"utf-8\">" + sjisBytes(QStringLiteral("日本"));
+    const QByteArray lying = "<meta charset=\"utf-8\">" + sjis(QStringLiteral("日本"));
     r = documentFromBytes(lying, TextKind::Html);
     QCOMPARE(encodingLabel(r.format), QStringLiteral("Shift_JIS"));
     QVERIFY(r.text.endsWith(QStringLiteral("日本")));
@@ -241,7 +229,7 @@ void StorageTest::pagesDeclareTheirCharsetAsTheStandardsPrescanFindsIt()
 void StorageTest::documentsRoundTripByteForByte_data()
 {
     QTest::addColumn<QByteArray>("file");
-    QTest::newRow("shift_jis crlf") << sjisBytes(QStringLiteral("＜ページ＞\r\n本文\r\n"));
+    QTest::newRow("shift_jis crlf") << sjis(QStringLiteral("＜ページ＞\r\n本文\r\n"));
     QTest::newRow("utf-8") << QStringLiteral("＜ページ＞\r\n本文😀\r\n").toUtf8();
     QTest::newRow("utf-8 with mark") << QByteArray("\xEF\xBB\xBF") + QStringLiteral("本文\r\n").toUtf8();
     QTest::newRow("utf-8 lf only") << QStringLiteral("一\n二\n").toUtf8();
@@ -253,12 +241,12 @@ void StorageTest::documentsRoundTripByteForByte()
     QFETCH(QByteArray, file);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("doc.qrnf"));
-    QVERIFY(writeRaw(path, file));
+    QVERIFY(writeBytes(path, file));
     const ReadTextResult r = readDocumentFile(path);
     QVERIFY(r.ok);
     QCOMPARE(r.badBytes, 0);
     QVERIFY(writeTextFile(path, r.text, r.format, Unmappable::QuestionMark).ok);
-    QCOMPARE(readAll(path), file);
+    QCOMPARE(readAllBytes(path), file);
     // A file that is not there, or a folder, is no document.
     QVERIFY(!readDocumentFile(dir.filePath(QStringLiteral("none.qrnf"))).ok);
     QCOMPARE(readDocumentFile(dir.path()).cause, FileErrorCause::IsFolder);
@@ -316,7 +304,7 @@ void StorageTest::documentLineEnds()
     QFETCH(QString, text);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("doc.qrnf"));
-    QVERIFY(writeRaw(path, file));
+    QVERIFY(writeBytes(path, file));
     const ReadTextResult read = readDocumentFile(path);
     QVERIFY(read.ok);
     QCOMPARE(read.text, text);
@@ -326,13 +314,13 @@ void StorageTest::writeKeepsOldFileWhenItCannotComplete()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("doc.qrnf"));
-    QVERIFY(writeRaw(path, "old"));
+    QVERIFY(writeBytes(path, "old"));
     // A target inside a folder that does not exist cannot be written; nothing is left behind.
     const FileResult bad = writeTextFile(dir.filePath(QStringLiteral("missing/x.qrnf")), QStringLiteral("new"),
                                          TextEncoding::ShiftJis, Unmappable::QuestionMark);
     QVERIFY(!bad.ok);
     QVERIFY(bad.error.contains(QStringLiteral("missing/x.qrnf")));
-    QCOMPARE(readAll(path), QByteArray("old"));
+    QCOMPARE(readAllBytes(path), QByteArray("old"));
 }
 
 void StorageTest::writeThatFailsPartWayKeepsTheOldFile_data()
@@ -348,7 +336,7 @@ void StorageTest::writeThatFailsPartWayKeepsTheOldFile()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("KirikoDate.dat"));
     const QByteArray old(13196, 'o');
-    QVERIFY(writeRaw(path, old));
+    QVERIFY(writeBytes(path, old));
     FileResult written;
     {
         const test::FileSizeLimit limit(8192);
@@ -356,7 +344,7 @@ void StorageTest::writeThatFailsPartWayKeepsTheOldFile()
     }
     QVERIFY2(!written.ok, "a write cut short must not report success");
     QVERIFY(written.error.contains(path));
-    QCOMPARE(readAll(path), old);
+    QCOMPARE(readAllBytes(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("KirikoDate.dat")});
 }
 
@@ -365,16 +353,16 @@ void StorageTest::writeKeepsPermissionsAndWritesDevicesInPlace()
     QTemporaryDir dir;
     // A replaced file keeps its permissions (as root, a read-only file is still replaced).
     const QString readOnly = dir.filePath(QStringLiteral("ro.html"));
-    QVERIFY(writeRaw(readOnly, "old"));
+    QVERIFY(writeBytes(readOnly, "old"));
     QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     const FileResult replaced = writeFileAtomically(readOnly, "new");
     if (replaced.ok) {
-        QCOMPARE(readAll(readOnly), QByteArray("new"));
+        QCOMPARE(readAllBytes(readOnly), QByteArray("new"));
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(readOnly).constData(), &st), 0);
         QCOMPARE(st.st_mode & 07777, mode_t(0444));
     } else {
-        QCOMPARE(readAll(readOnly), QByteArray("old"));
+        QCOMPARE(readAllBytes(readOnly), QByteArray("old"));
     }
 
     // A FIFO is written into, not replaced by a regular file.
@@ -402,7 +390,7 @@ void StorageTest::readRefusesInputPastTheLimit()
 {
     QTemporaryDir dir;
     const QString exact = dir.filePath(QStringLiteral("exact"));
-    QVERIFY(writeRaw(exact, QByteArray(100, 'a')));
+    QVERIFY(writeBytes(exact, QByteArray(100, 'a')));
     QVERIFY(readFileBytes(exact, 100).ok);
     const ReadBytesResult over = readFileBytes(exact, 99);
     QVERIFY(!over.ok);
@@ -428,7 +416,7 @@ void StorageTest::scratchWriteReplacesTheFileAndLeavesNothingElse()
     const QString path = dir.filePath(QStringLiteral("Kiriko_WaitFile.htm"));
     QVERIFY(writeScratchFileAtomically(path, "first").ok);
     QVERIFY(writeScratchFileAtomically(path, "second").ok);
-    QCOMPARE(readAll(path), QByteArray("second"));
+    QCOMPARE(readAllBytes(path), QByteArray("second"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Kiriko_WaitFile.htm")});
     QVERIFY(!writeScratchFileAtomically(dir.filePath(QStringLiteral("gone/x.htm")), "x").ok);
 }
@@ -439,18 +427,18 @@ void StorageTest::dictionaryFileRoundTrip()
     const QString path = dir.filePath(QStringLiteral("KirikoDate.dat"));
     // One record per line, in Shift_JIS, loads like the single-line form and is written back as one line.
     const QString records = QStringLiteral("見出し,h1,8,＜見出し＞ | ユーザー定義タグ | <h1>,\r\n全体,body,0,d,\r\nEndTagCom\r\ntrailing");
-    QVERIFY(writeRaw(path, ShiftJisCodec::encode(records, Unmappable::QuestionMark).bytes));
+    QVERIFY(writeBytes(path, ShiftJisCodec::encode(records, Unmappable::QuestionMark).bytes));
     TagTable table;
     DictionaryFile file(path);
     QVERIFY(file.load(table).file.ok);
     QCOMPARE(int(table.TagCount()), 2);
     QVERIFY(file.save(table).ok);
-    QCOMPARE(ShiftJisCodec::decode(readAll(path)),
+    QCOMPARE(ShiftJisCodec::decode(readAllBytes(path)),
              QStringLiteral("見出し,h1,8,＜見出し＞ | ユーザー定義タグ | <h1>,全体,body,0,d,EndTagCom\r\n"));
 
     table.clear();
     QVERIFY(file.save(table).ok);
-    QCOMPARE(readAll(path), QByteArray("EndTagCom\r\n"));
+    QCOMPARE(readAllBytes(path), QByteArray("EndTagCom\r\n"));
 }
 
 void StorageTest::dictionaryKeepsRecordsPastCapacity()
@@ -461,7 +449,7 @@ void StorageTest::dictionaryKeepsRecordsPastCapacity()
     for (int i = 0; i < 40000; ++i)
         text += "w" + QByteArray::number(i) + ",h,0,,";
     text += "EndTagCom\r\n";
-    QVERIFY(writeRaw(path, text));
+    QVERIFY(writeBytes(path, text));
     TagTable table;
     DictionaryFile file(path);
     QVERIFY(file.load(table).file.ok);
@@ -471,14 +459,14 @@ void StorageTest::dictionaryKeepsRecordsPastCapacity()
     QVERIFY(file.save(table).ok);
     QByteArray expected = text;
     expected.replace(",w5,h,0,,", ",");
-    QCOMPARE(readAll(path), expected);
+    QCOMPARE(readAllBytes(path), expected);
 }
 
 void StorageTest::twoRunsOnOneDictionaryKeepEachOthersEdits()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("KirikoDate.dat"));
-    QVERIFY(writeRaw(path, "a,h,8,,b,h,8,,EndTagCom\r\n"));
+    QVERIFY(writeBytes(path, "a,h,8,,b,h,8,,EndTagCom\r\n"));
     TagTable first, second, third;
     DictionaryFile firstFile(path), secondFile(path), thirdFile(path);
     QVERIFY(firstFile.load(first).file.ok);
@@ -493,14 +481,14 @@ void StorageTest::twoRunsOnOneDictionaryKeepEachOthersEdits()
     second.AddTagEntry(u"m2", u"h", 8, u"");
     QVERIFY(secondFile.save(second).ok);
     QVERIFY(thirdFile.save(third).ok);
-    QCOMPARE(readAll(path), QByteArray("b,h,8,,m1,h,8,,m2,h,8,,EndTagCom\r\n"));
+    QCOMPARE(readAllBytes(path), QByteArray("b,h,8,,m1,h,8,,m2,h,8,,EndTagCom\r\n"));
 }
 
 void StorageTest::twoRunsOnOneSettingsFileKeepEachOthersChanges()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("EditerFontDate.dat"));
-    QVERIFY(writeRaw(path, "16777215,Face,10,False,False,0\r\n"));
+    QVERIFY(writeBytes(path, "16777215,Face,10,False,False,0\r\n"));
     const EditorAppearance start{16777215, QStringLiteral("Face"), 10, false, false, 0};
     SettingsFile first(path), second(path), third(path);
     QVERIFY(first.read().file.ok && second.read().file.ok && third.read().file.ok);
@@ -512,7 +500,7 @@ void StorageTest::twoRunsOnOneSettingsFileKeepEachOthersChanges()
     secondNow.Size = 12;
     QVERIFY(second.save(secondNow, start).ok);
     QVERIFY(third.save(start, start).ok);
-    QCOMPARE(readAll(path), QByteArray("255,Face,12,False,False,0\r\n"));
+    QCOMPARE(readAllBytes(path), QByteArray("255,Face,12,False,False,0\r\n"));
 }
 
 void StorageTest::settingsLineRoundTripsHostileFaceNames()

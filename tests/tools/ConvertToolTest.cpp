@@ -1,3 +1,4 @@
+#include <support/TestFiles.h>
 #include <storage/DictionaryFile.h>
 #include <core/NewDocumentTemplate.h>
 #include <storage/ShiftJisCodec.h>
@@ -6,7 +7,7 @@
 #include <storage/TextFile.h>
 #include <core/Version.h>
 
-#include "../support/FileSizeLimit.h"
+#include <support/FileSizeLimit.h>
 
 #include <QFile>
 #include <QProcess>
@@ -18,6 +19,7 @@
 #include <sys/stat.h>
 
 using namespace qrn;
+using namespace qrn::test;
 
 namespace {
 
@@ -27,13 +29,7 @@ struct Run {
     QString err;
 };
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
-QByteArray sjis(const QString &s) { return ShiftJisCodec::encode(s, Unmappable::QuestionMark).bytes; }
 
 } // namespace
 
@@ -77,7 +73,7 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(QRN_CONVERT_EXE), m_exe));
         // The delivered dictionary, from its readable source, in the program folder.
         TagTable table;
-        const QString source = QString::fromUtf8(readAll(QStringLiteral(QRN_DATA_DIR "/KirikoDate.txt")));
+        const QString source = QString::fromUtf8(readAllBytes(QStringLiteral(QRN_DATA_DIR "/KirikoDate.txt")));
         QVERIFY(ReadTagFileText(toU16View(source), table).markerFound);
         QVERIFY(table.TagCount() >= 150);
         QVERIFY(writeDictionaryFile(path(QStringLiteral("KirikoDate.dat")), table).ok);
@@ -100,7 +96,7 @@ private slots:
         const Run r = run({QStringLiteral("to-html"), path(QStringLiteral("template.qrnf")), path(QStringLiteral("t.html"))});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QByteArray());
-        QCOMPARE(readAll(path(QStringLiteral("t.html"))),
+        QCOMPARE(readAllBytes(path(QStringLiteral("t.html"))),
                  QByteArray("<html>\r\n      <head>\r\n          <title></title>\r\n      </head>\r\n"
                             "      <body bgcolor=\"white\">\r\n      <font color=\"black\">\r\n\r\n"
                             "      </font>\r\n      </body>\r\n</html>\r\n"));
@@ -173,7 +169,7 @@ private slots:
                            path(QStringLiteral("broken.html"))});
         QCOMPARE(r.status, 0);
         const QString written = out.filePath(QStringLiteral("broken.qrnf"));
-        QCOMPARE(readAll(written), sjis(QStringLiteral("＜段落＞??＜段落終わり＞\r\n")));
+        QCOMPARE(readAllBytes(written), sjis(QStringLiteral("＜段落＞??＜段落終わり＞\r\n")));
         QVERIFY2(r.err.contains(written) && r.err.contains(QStringLiteral(" 2 ")), qPrintable(r.err));
     }
 
@@ -185,8 +181,8 @@ private slots:
         const Run r = run({QStringLiteral("to-html"), QStringLiteral("--out-dir"), out.path(),
                            path(QStringLiteral("a.qrnf")), path(QStringLiteral("b.page.qrnf"))});
         QCOMPARE(r.status, 0);
-        QCOMPARE(readAll(out.filePath(QStringLiteral("a.html"))), QByteArray("<html>\r\n"));
-        QCOMPARE(readAll(out.filePath(QStringLiteral("b.page.html"))), QByteArray("<p>\r\n"));
+        QCOMPARE(readAllBytes(out.filePath(QStringLiteral("a.html"))), QByteArray("<html>\r\n"));
+        QCOMPARE(readAllBytes(out.filePath(QStringLiteral("b.page.html"))), QByteArray("<p>\r\n"));
 
         const Run missing = run({QStringLiteral("to-html"), QStringLiteral("--out-dir"), out.path(),
                                  path(QStringLiteral("nope.qrnf")), path(QStringLiteral("a.qrnf"))});
@@ -223,7 +219,7 @@ private slots:
 
         Run r = run({command, in, path(QStringLiteral("lines.out"))});
         QCOMPARE(r.status, 0);
-        QCOMPARE(readAll(path(QStringLiteral("lines.out"))), expected);
+        QCOMPARE(readAllBytes(path(QStringLiteral("lines.out"))), expected);
 
         r = run({command}, input);
         QCOMPARE(r.status, 0);
@@ -234,7 +230,7 @@ private slots:
         QCOMPARE(r.status, 0);
         const QStringList written = QDir(out.path()).entryList(QDir::Files);
         QCOMPARE(written.size(), 1);
-        QCOMPARE(readAll(out.filePath(written.constFirst())), expected);
+        QCOMPARE(readAllBytes(out.filePath(written.constFirst())), expected);
     }
 
     // The build writes the delivered data files with qrn-datagen; a file that exists, such as a
@@ -253,9 +249,9 @@ private slots:
         };
 
         QCOMPARE(datagen(QStringLiteral("dictionary"), QStringLiteral("dict.txt"), dictionary), 0);
-        QCOMPARE(readAll(dictionary), sjis(QStringLiteral("見出し,h1,8,説明,EndTagCom\r\n")));
+        QCOMPARE(readAllBytes(dictionary), sjis(QStringLiteral("見出し,h1,8,説明,EndTagCom\r\n")));
         QCOMPARE(datagen(QStringLiteral("line"), QStringLiteral("settings.txt"), settings), 0);
-        QCOMPARE(readAll(settings), sjis(QStringLiteral("16777215,MS ゴシック,12,False,False,0\r\n")));
+        QCOMPARE(readAllBytes(settings), sjis(QStringLiteral("16777215,MS ゴシック,12,False,False,0\r\n")));
 
         // The user's files, and a source that changed since: the files stay as they are.
         const QByteArray users = sjis(QStringLiteral("見出し,h1,8,説明,自分の,my,9,,EndTagCom\r\n"));
@@ -263,13 +259,13 @@ private slots:
         QFile user(dictionary);
         QVERIFY(user.open(QIODevice::WriteOnly) && user.write(users) == users.size());
         user.close();
-        const QByteArray settingsBefore = readAll(settings);
+        const QByteArray settingsBefore = readAllBytes(settings);
         writeFile(QStringLiteral("dict.txt"), QStringLiteral("別の,b,0,,EndTagCom\r\n").toUtf8());
         writeFile(QStringLiteral("settings.txt"), QByteArray("0,x,9,True,True,1\r\n"));
         QCOMPARE(datagen(QStringLiteral("dictionary"), QStringLiteral("dict.txt"), dictionary), 0);
         QCOMPARE(datagen(QStringLiteral("line"), QStringLiteral("settings.txt"), settings), 0);
-        QCOMPARE(readAll(dictionary), users);
-        QCOMPARE(readAll(settings), settingsBefore);
+        QCOMPARE(readAllBytes(dictionary), users);
+        QCOMPARE(readAllBytes(settings), settingsBefore);
 
         // A source it cannot read fails the build and writes nothing.
         const QString missing = program.filePath(QStringLiteral("missing.dat"));
@@ -331,7 +327,7 @@ private slots:
         writeFile(QStringLiteral("keep.html"), QByteArray("old"));
         r = run({QStringLiteral("to-html"), path(QStringLiteral("absent.qrnf")), path(QStringLiteral("keep.html"))});
         QCOMPARE(r.status, 1);
-        QCOMPARE(readAll(path(QStringLiteral("keep.html"))), QByteArray("old"));
+        QCOMPARE(readAllBytes(path(QStringLiteral("keep.html"))), QByteArray("old"));
     }
 
     // A disk that fills part-way: the old output stays whole and the run fails, whether the output
@@ -356,7 +352,7 @@ private slots:
                     diskFull);
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.contains(path(QStringLiteral("long.html"))), qPrintable(r.err));
-        QCOMPARE(readAll(path(QStringLiteral("long.html"))), old);
+        QCOMPARE(readAllBytes(path(QStringLiteral("long.html"))), old);
 
         if (!QFileInfo::exists(QStringLiteral("/dev/full")))
             QSKIP("no /dev/full on this system");
@@ -378,14 +374,14 @@ private slots:
             const Run r = run({QStringLiteral("to-tags"), path(QStringLiteral("self.qrnf")), output});
             QCOMPARE(r.status, 2);
             QVERIFY2(r.err.contains(path(QStringLiteral("self.qrnf"))), qPrintable(r.err));
-            QCOMPARE(readAll(path(QStringLiteral("self.qrnf"))), page);
+            QCOMPARE(readAllBytes(path(QStringLiteral("self.qrnf"))), page);
         }
 
         // Standard input open on the output file.
         const Run fromInput = run({QStringLiteral("to-html"), QStringLiteral("-"), path(QStringLiteral("self.qrnf"))}, {},
                                   [&](QProcess &p) { p.setStandardInputFile(path(QStringLiteral("self.qrnf"))); });
         QCOMPARE(fromInput.status, 2);
-        QCOMPARE(readAll(path(QStringLiteral("self.qrnf"))), page);
+        QCOMPARE(readAllBytes(path(QStringLiteral("self.qrnf"))), page);
 
         QDir(m_dir.path()).mkpath(QStringLiteral("one"));
         QDir(m_dir.path()).mkpath(QStringLiteral("two"));
@@ -402,7 +398,7 @@ private slots:
         r = run({QStringLiteral("to-tags"), QStringLiteral("--out-dir"), path(QStringLiteral("one")),
                  path(QStringLiteral("one/page.qrnf"))});
         QCOMPARE(r.status, 2);
-        QCOMPARE(readAll(path(QStringLiteral("one/page.qrnf"))), page);
+        QCOMPARE(readAllBytes(path(QStringLiteral("one/page.qrnf"))), page);
 
         r = run({QStringLiteral("to-html"), path(QStringLiteral("self.qrnf")), QStringLiteral("/dev/null")});
         QCOMPARE(r.status, 0);

@@ -3,7 +3,7 @@
 
 #include "UiTestSupport.h"
 
-#include "../support/FileSizeLimit.h"
+#include <support/FileSizeLimit.h>
 
 #include <core/HenkanMod.h>
 #include <core/NewDocumentTemplate.h>

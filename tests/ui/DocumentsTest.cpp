@@ -1,6 +1,6 @@
 #include "MainFormHarness.h"
 
-#include "../support/FileSizeLimit.h"
+#include <support/FileSizeLimit.h>
 
 #include <dialogs/ColorValue.h>
 #include <storage/ProgramFiles.h>

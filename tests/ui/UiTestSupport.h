@@ -14,6 +14,8 @@
 #include <storage/TextCodec.h>
 #include <storage/TextFile.h>
 
+#include <support/TestFiles.h>
+
 #include <QFile>
 #include <QQueue>
 #include <QTemporaryDir>
@@ -203,20 +205,6 @@ public:
     }
     void runAbout(QWidget *) override { ++aboutRuns; }
 };
-
-inline QByteArray readAllBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-inline QByteArray sjis(const QString &text) { return ShiftJisCodec::encode(text, Unmappable::QuestionMark).bytes; }
 
 // A program folder holding the delivered dictionary (from its readable source) and a settings file.
 inline bool makeProgramFolder(const QString &folder,

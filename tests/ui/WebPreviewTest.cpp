@@ -195,11 +195,9 @@ private slots:
     void largeFileArrivesWhole();
     void showsTheSiteAroundThePageAndTheWeb();
     void scriptsReadNoLocalFile();
-    void originsHoldOneFileEach();
     void scriptsReachTheWebOnlyAsPagesDo();
     void webRtcGathersNoCandidateAndSendsNothing();
     void clickedLinksLeadNowhereOffTheMachine();
-    void environmentSwitchesCannotReopenTheNetwork();
     void unwritableScratchFileShowsThePageFromMemory();
     void previewFollowsLinesBothWays();
     void refreshOfTheSamePageKeepsScrollPosition();
@@ -448,30 +446,6 @@ void WebPreviewTest::scriptsReadNoLocalFile()
         QCOMPARE(outcome, chromium);
 }
 
-// An origin holds one file: not its folder, a sibling, or what a link leads to.
-void WebPreviewTest::originsHoldOneFileEach()
-{
-    QTemporaryDir work;
-    QVERIFY(QDir(work.path()).mkdir(QStringLiteral("site")) && QDir(work.path()).mkdir(QStringLiteral("site-private")));
-    const QString page = work.filePath(QStringLiteral("site/page.htm"));
-    const QString own = work.filePath(QStringLiteral("site/own.txt"));
-    QVERIFY(writeBytes(page, "p") && writeBytes(own, "own") && writeBytes(work.filePath(QStringLiteral("site-private/s.txt")), "s"));
-    QVERIFY(QFile::link(page, work.filePath(QStringLiteral("site/link.htm"))));
-
-    LocalOrigins origins;
-    const QUrl url = origins.urlOf(page);
-    const auto in = [&](const QString &name) { return url.resolved(QUrl(name)); };
-    const QString real = QFileInfo(page).canonicalFilePath();
-    QCOMPARE(origins.servableFile(url), real);
-    QCOMPARE(origins.servableFile(in(QStringLiteral("sub/..%2fpage.htm"))), real);
-    QCOMPARE(origins.servableFile(in(QStringLiteral("link.htm"))), real);
-    for (const char *refused : {".", "own.txt", "../site-private/s.txt", "missing.txt", "..%2f..%2fetc/passwd"})
-        QVERIFY2(origins.servableFile(in(QLatin1String(refused))).isEmpty(), refused);
-    QVERIFY(origins.urlOf(own).host() != url.host());
-    QCOMPARE(origins.urlOf(work.filePath(QStringLiteral("site/link.htm"))).host(), url.host());
-    QVERIFY(!origins.knows(QStringLiteral("p0")));
-}
-
 // Web traffic goes out as from a browser (images, fetch, WebSocket); WebTransport stays closed
 // and nothing goes through the desktop's proxy.
 void WebPreviewTest::scriptsReachTheWebOnlyAsPagesDo()
@@ -534,17 +508,6 @@ void WebPreviewTest::clickedLinksLeadNowhereOffTheMachine()
         QCOMPARE(page.view()->url(), page.pane.urlOfFile(page.path));
     }
     QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
-}
-
-void WebPreviewTest::environmentSwitchesCannotReopenTheNetwork()
-{
-    // The engine keeps only the last of two equal switches: features to disable are merged into one.
-    QCOMPARE(previewEngineSwitches(QStringLiteral("--disable-gpu  --disable-blink-features=Foo,Bar --lang=en-US"
-                                                  " --force-webrtc-ip-handling-policy=default --proxy-server=relay:3128")),
-             QStringLiteral("--disable-gpu --disable-blink-features=Foo,Bar,WebTransport"
-                            " --force-webrtc-ip-handling-policy=disable_non_proxied_udp --no-proxy-server --lang=ja"));
-    const QString once = previewEngineSwitches(QString());
-    QCOMPARE(previewEngineSwitches(once), once);
 }
 
 void WebPreviewTest::unwritableScratchFileShowsThePageFromMemory()

@@ -9,6 +9,7 @@
 #include <document/FileErrorText.h>
 #include <dialogs/MessageBoxes.h>
 #include <dialogs/ModalWindows.h>
+#include <preview/PreviewRefresh.h>
 #include <preview/PreviewView.h>
 #include <dialogs/Form1.h>
 #include <dialogs/Form2.h>
@@ -150,6 +151,7 @@ void MainForm::buildPanes(const BrowserFactory &createBrowser)
     MainText = new EditorText(client);
     Brw = createBrowser(client);
     Brw->widget()->setParent(client);
+    m_preview = std::make_unique<PreviewRefresh>(m_henkan.tagTable(), *MainText, *Brw);
 
     connect(LineHenkou1, &SplitterBar::mouseDown, this, &MainForm::LineHenkou1_MouseDown);
     connect(LineHenkou1, &SplitterBar::mouseMove, this, &MainForm::LineHenkou1_MouseMove);
@@ -284,32 +286,15 @@ QString MainForm::GetSagyou(const QString &path) const
 
 void MainForm::mmnyKousin_Click()
 {
-    const QString path = scratchFilePath(m_session->WorkFolder());
-    ToHtml(toU16View(MainText->text()), m_henkan.tagTable(), m_refreshHtml);
-    const QStringView html(m_refreshHtml.data(), qsizetype(m_refreshHtml.size()));
-    // The scratch file holds what the export would: the page's bytes in the encoding it declares.
-    encodeTextFileInto(html, pageFormat(html), Unmappable::CharacterReference, m_refreshBytes);
-    // A scratch file that cannot be written (a read-only folder, a full disk) does not stop the
-    // preview: the pane shows the page from memory, as if it were that file.
-    if (writeScratchFileAtomically(path, m_refreshBytes.bytes).ok)
-        Brw->navigate(path);
-    else
-        Brw->showUnsaved(path, m_refreshBytes.bytes);
+    m_preview->refresh(m_session->WorkFolder());
 }
 
-// The preview follows the caret to the content its line produced, near the caret's height in
-// the editor; like refreshing, following stops in manual mode.
+// Like refreshing, following the caret stops in manual mode; the line it was on is not
+// remembered then, so the pane follows again at the first move after.
 void MainForm::MainText_CaretMove()
 {
-    const int line = MainText->documentLine(MainText->textCursor().block());
-    if (line == m_caretLine)
-        return;
-    m_caretLine = line;
-    if (mmnyHand->isChecked())
-        return;
-    const int height = std::max(1, MainText->viewport()->height());
-    const double fraction = std::clamp(MainText->cursorRect().center().y() / double(height), 0.0, 1.0);
-    Brw->followLine(line, fraction);
+    if (!mmnyHand->isChecked())
+        m_preview->followCaret();
 }
 
 // A double-click in the preview puts the caret at the start of the line that produced it.

@@ -31,6 +31,7 @@ class Form2;
 class HenkanMod;
 class MessageBoxes;
 class ModalWindows;
+class PreviewRefresh;
 class SplitterBar;
 class TagPalette;
 
@@ -158,13 +159,10 @@ private:
     SettingsFile m_settingsFile;
     EditorAppearance m_appearanceAtStart;
     PanePlacement m_layout;
-    // Buffers the preview refresh reuses on every keystroke instead of allocating anew.
-    std::u16string m_refreshHtml;
-    EncodeResult m_refreshBytes;
+    std::unique_ptr<PreviewRefresh> m_preview;
     QTimer *m_clock;
     QPointer<Form1> m_form1;
     QPointer<Form2> m_form2;
-    int m_caretLine = -1; // the line the preview last followed
     bool m_closing = false;
     bool m_loaded = false; // start-up has finished
 };

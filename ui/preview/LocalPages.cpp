@@ -1,5 +1,6 @@
 #include "LocalPages.h"
 
+#include "EngineSwitches.h"
 #include "PageLines.h"
 
 #include <storage/PageCharset.h>
@@ -12,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QWebEngineUrlRequestInfo>
 #include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
 
 namespace qrn {
 
@@ -47,93 +49,6 @@ bool isPageResource(QWebEngineUrlRequestInfo::ResourceType type)
 
 
 } // namespace
-
-QString LocalOrigins::pathOf(const QUrl &url)
-{
-    const QString path = url.scheme() == fileScheme() ? url.toLocalFile() : url.path(QUrl::FullyDecoded);
-    return QDir::cleanPath(path);
-}
-
-QString LocalOrigins::realPath(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    if (!canonical.isEmpty())
-        return canonical;
-    // A file that does not exist (yet): its folder's real path, so it compares with real roots.
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : QDir(folder).filePath(info.fileName());
-}
-
-static QUrl localUrl(const QString &host, const QString &filePath)
-{
-    QUrl url;
-    url.setScheme(QString::fromLatin1(LocalPageScheme));
-    url.setHost(host);
-    url.setPath(QDir::cleanPath(QDir::fromNativeSeparators(QFileInfo(filePath).absoluteFilePath())), QUrl::DecodedMode);
-    return url;
-}
-
-QUrl LocalOrigins::urlOf(const QString &filePath)
-{
-    const QString real = realPath(filePath);
-    QString &host = m_hosts[real];
-    if (host.isEmpty()) {
-        do
-            host = QStringLiteral("p%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-        while (m_files.contains(host));
-        m_files.insert(host, real);
-    }
-    return localUrl(host, filePath);
-}
-
-QUrl LocalOrigins::resourceUrlOf(const QString &filePath)
-{
-    QUrl url = urlOf(filePath);
-    url.setQuery(QStringLiteral("qrn-resource"));
-    return url;
-}
-
-bool LocalOrigins::isResourceUrl(const QUrl &url)
-{
-    return url.query() == QLatin1String("qrn-resource");
-}
-
-static QString randomToken()
-{
-    return QString::number(QRandomGenerator::global()->generate64(), 16) + QString::number(QRandomGenerator::global()->generate64(), 16);
-}
-
-QUrl LocalOrigins::fileUrlOf(const QString &realPath)
-{
-    QString &token = m_tokens[realPath];
-    if (token.isEmpty())
-        token = randomToken();
-    QUrl url = QUrl::fromLocalFile(realPath);
-    url.setQuery(QStringLiteral("qrn=") + token);
-    return url;
-}
-
-bool LocalOrigins::grantsFile(const QUrl &fileUrl) const
-{
-    const auto token = m_tokens.constFind(realPath(pathOf(fileUrl)));
-    return token != m_tokens.cend() && fileUrl.query() == QStringLiteral("qrn=") + *token;
-}
-
-bool LocalOrigins::holds(const QString &host, const QString &path) const
-{
-    const auto file = m_files.constFind(host);
-    return file != m_files.cend() && realPath(path) == *file;
-}
-
-QString LocalOrigins::servableFile(const QUrl &url) const
-{
-    const QString path = pathOf(url);
-    const QFileInfo info(path);
-    if (!info.isFile() || !holds(url.host(), path))
-        return {};
-    return info.canonicalFilePath();
-}
 
 bool PreviewRequestGuard::isWebScheme(const QString &scheme)
 {
@@ -228,6 +143,18 @@ void LocalPageHandler::requestStarted(QWebEngineUrlRequestJob *job)
     if ((type == "text/html" || type == "text/plain") && !declaredPageCharset(file->peek(1024)))
         type += ";charset=Shift_JIS";
     job->reply(type, file);
+}
+
+void registerLocalPageScheme()
+{
+    QWebEngineUrlScheme scheme(LocalPageScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    // Not LocalScheme: see LocalOrigins.
+    scheme.setFlags(QWebEngineUrlScheme::LocalAccessAllowed);
+    QWebEngineUrlScheme::registerScheme(scheme);
+    // The engine reads its switches from here once, when the first profile is made.
+    static const char variable[] = "QTWEBENGINE_CHROMIUM_FLAGS";
+    qputenv(variable, previewEngineSwitches(QString::fromLocal8Bit(qgetenv(variable))).toLocal8Bit());
 }
 
 } // namespace qrn

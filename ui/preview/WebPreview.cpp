@@ -21,173 +21,6 @@ namespace qrn {
 
 namespace {
 
-// The pane's own functions, in a script world of their own that the page's scripts cannot see:
-// the line markers' index, where a line's content is, which line is at a point, scrolling, and
-// the in-place patch of text-only changes.
-const char PaneScript[] = R"JS(
-window.__qrnPane = window.__qrnPane || {
-  line(node) {
-    if (node.nodeType !== Node.COMMENT_NODE || !node.data.startsWith('qrn-line ')) return -1;
-    const n = Number(node.data.slice(9));
-    return Number.isInteger(n) && n >= 0 ? n : -1;
-  },
-  index() {
-    if (!this.ix) {
-      const byLine = new Map();
-      const it = document.createNodeIterator(document, NodeFilter.SHOW_COMMENT);
-      for (let c = it.nextNode(); c; c = it.nextNode()) {
-        const n = this.line(c);
-        if (n >= 0 && !byLine.has(n)) byLine.set(n, c);
-      }
-      this.ix = { byLine, lines: [...byLine.keys()].sort((a, b) => a - b) };
-    }
-    return this.ix;
-  },
-  // The document y of the first thing drawn after a marker.
-  top(marker) {
-    if (!marker.isConnected) return null;
-    const walk = document.createTreeWalker(document, NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT);
-    walk.currentNode = marker;
-    for (let n = walk.nextNode(), k = 0; n && k < 500; n = walk.nextNode(), ++k) {
-      let box = null;
-      if (n.nodeType === Node.TEXT_NODE) {
-        const at = n.data.search(/\S/);
-        if (at < 0) continue;
-        const r = document.createRange();
-        r.setStart(n, at);
-        r.setEnd(n, at + 1);
-        box = r.getBoundingClientRect();
-      } else if (!n.firstChild) {
-        box = n.getBoundingClientRect();
-      }
-      if (box && (box.width || box.height)) return box.top + scrollY;
-    }
-    return null;
-  },
-  follow(line, fraction) {
-    const { lines, byLine } = this.index();
-    let lo = 0, hi = lines.length - 1, at = 0;
-    while (lo <= hi) {
-      const mid = (lo + hi) >> 1;
-      if (lines[mid] <= line) { at = mid; lo = mid + 1; } else hi = mid - 1;
-    }
-    for (let k = at; k < lines.length && k < at + 100; ++k) {
-      const y = this.top(byLine.get(lines[k]));
-      if (y !== null) {
-        scrollTo({ left: scrollX, top: Math.max(0, y - fraction * innerHeight), behavior: 'instant' });
-        return lines[k];
-      }
-    }
-    return -1;
-  },
-  lineAt(x, y) {
-    const r = document.caretRangeFromPoint(x, y);
-    let node = r ? r.startContainer : document.elementFromPoint(x, y);
-    if (!node) return -1;
-    if (r && node.nodeType !== Node.TEXT_NODE && node.childNodes[r.startOffset]) node = node.childNodes[r.startOffset];
-    const walk = document.createTreeWalker(document, NodeFilter.SHOW_COMMENT);
-    walk.currentNode = node;
-    for (let c = walk.previousNode(); c; c = walk.previousNode()) {
-      const n = this.line(c);
-      if (n >= 0) return n;
-    }
-    return this.index().lines.length ? 0 : -1;
-  },
-  settle(x, y) {
-    this.settled = false;
-    scrollTo({ left: x, top: y, behavior: 'instant' });
-    requestAnimationFrame(() => requestAnimationFrame(() => { this.settled = true; }));
-  },
-  // The page's bytes (base64) as the text a parse makes of them, split after each line break.
-  lines(base64) {
-    const template = document.createElement('template');
-    return new TextDecoder(document.characterSet).decode(Uint8Array.from(atob(base64), c => c.charCodeAt(0)))
-      .replace(/\r\n?/g, '\n').split(/(?<=\n)/).filter(l => l.length)
-      .map(l => { template.innerHTML = l; return template.content.textContent; });
-  },
-  // Where a parse puts text in place: not where it moves text elsewhere or drops it.
-  keepsText(parent) {
-    return parent && parent.nodeType === Node.ELEMENT_NODE
-      && !/^(HTML|HEAD|TABLE|TBODY|THEAD|TFOOT|TR|COLGROUP|SELECT|FRAMESET|TEMPLATE)$/.test(parent.nodeName);
-  },
-  // Replaces lines first .. first+oldCount-1 by newCount others, if the nodes between their
-  // markers are exactly the text of the old lines, where a new parse would put the new text too.
-  patch(first, oldCount, newCount, oldText, newText) {
-    const { byLine } = this.index();
-    const start = byLine.get(first), end = byLine.get(first + oldCount);
-    if (!start || !end || !start.isConnected || start.parentNode !== end.parentNode) return false;
-    const parent = start.parentNode;
-    if (!this.keepsText(parent)) return false;
-    const before = this.lines(oldText), after = this.lines(newText);
-    if (before.length !== oldCount || after.length !== newCount) return false;
-    let text = '', next = first + 1;
-    for (let n = start.nextSibling; n !== end; n = n.nextSibling) {
-      if (!n) return false;
-      if (n.nodeType === Node.TEXT_NODE) text += n.data;
-      else if (this.line(n) === next) ++next;
-      else return false;
-    }
-    if (next !== first + oldCount || text !== before.join('')) return false;
-    while (start.nextSibling !== end) parent.removeChild(start.nextSibling);
-    const added = [];
-    after.forEach((l, k) => {
-      if (k > 0) {
-        const c = document.createComment('qrn-line ' + (first + k));
-        parent.insertBefore(c, end);
-        added.push(c);
-      }
-      parent.insertBefore(document.createTextNode(l), end);
-    });
-    const delta = newCount - oldCount, old = this.ix, lines2 = [], byLine2 = new Map();
-    const keep = (n, c) => { lines2.push(n); byLine2.set(n, c); };
-    for (const n of old.lines) if (n <= first) keep(n, old.byLine.get(n));
-    added.forEach((c, k) => keep(first + k + 1, c));
-    for (const n of old.lines) {
-      if (n < first + oldCount) continue;
-      const c = old.byLine.get(n);
-      if (delta) c.data = 'qrn-line ' + (n + delta);
-      keep(n + delta, c);
-    }
-    this.ix = { lines: lines2, byLine: byLine2 };
-    return true;
-  },
-  // Changes one run of text of a line. The text nodes between the line's marker and the next are
-  // the runs the parse left in place (one before a table the line is in moved before that table),
-  // in order: they must match the runs the same way from either end, the changed one among them.
-  // Text that turns from blank to not blank or back may go elsewhere in a new parse, so that is
-  // left to a load.
-  patchRun(line, oldRuns, run, newRun, lastLine) {
-    const { byLine } = this.index();
-    const start = byLine.get(line), end = lastLine ? null : byLine.get(line + 1);
-    if (!start || !start.isConnected || (!lastLine && !(end && end.isConnected))) return false;
-    const texts = [];
-    const walk = document.createTreeWalker(document, NodeFilter.SHOW_TEXT);
-    walk.currentNode = start;
-    for (let n = walk.nextNode(); n && (!end || end.compareDocumentPosition(n) & Node.DOCUMENT_POSITION_PRECEDING); n = walk.nextNode())
-      texts.push(n);
-    const runs = oldRuns.map(r => this.lines(r).join(''));
-    const align = forward => {
-      const found = new Map(), step = forward ? 1 : -1;
-      let k = forward ? 0 : runs.length - 1;
-      for (const t of forward ? texts : [...texts].reverse()) {
-        while (k >= 0 && k < runs.length && runs[k] !== t.data) k += step;
-        if (k < 0 || k >= runs.length) return null;
-        found.set(k, t);
-        k += step;
-      }
-      return found;
-    };
-    const first = align(true), last = align(false);
-    const node = first && last && first.get(run);
-    if (!node || node !== last.get(run) || !this.keepsText(node.parentNode)) return false;
-    const text = this.lines(newRun).join('');
-    if (/\S/.test(text) !== /\S/.test(runs[run])) return false;
-    node.data = text;
-    return true;
-  },
-};
-)JS";
-
 // Follows links to local pages only; a web page, a mailto: the desktop would hand to another
 // program and the like are not followed (nothing happens). Frames may show web pages.
 class PreviewPage : public QWebEnginePage {
@@ -224,44 +57,6 @@ QUrl withoutFragment(const QUrl &url)
 
 } // namespace
 
-QString previewEngineSwitches(const QString &given)
-{
-    const QString webTransport = QStringLiteral("WebTransport");
-    QString blinkFeatures = QStringLiteral("--disable-blink-features=") + webTransport;
-    QStringList switches;
-    for (const QString &item : given.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (item.startsWith(QLatin1String("--disable-blink-features="))) {
-            blinkFeatures = item;
-            if (!item.section(QLatin1Char('='), 1).split(QLatin1Char(',')).contains(webTransport))
-                blinkFeatures += QLatin1Char(',') + webTransport;
-        } else if (!item.startsWith(QLatin1String("--force-webrtc-ip-handling-policy"))
-                   && !item.startsWith(QLatin1String("--proxy-")) && item != QLatin1String("--no-proxy-server")
-                   && !item.startsWith(QLatin1String("--lang="))) {
-            switches << item;
-        }
-    }
-    // WebTransport's QUIC sessions never pass the request interceptor, so the API is removed.
-    switches << blinkFeatures;
-    // WebRTC opens no UDP socket and may only go through a proxy, and there is no proxy: it sends
-    // nothing. Web resources are fetched directly.
-    switches << QStringLiteral("--force-webrtc-ip-handling-policy=disable_non_proxied_udp")
-             << QStringLiteral("--no-proxy-server");
-    switches << QStringLiteral("--lang=ja");
-    return switches.join(QLatin1Char(' '));
-}
-
-void registerLocalPageScheme()
-{
-    QWebEngineUrlScheme scheme(LocalPageScheme);
-    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
-    // Not LocalScheme: see LocalOrigins.
-    scheme.setFlags(QWebEngineUrlScheme::LocalAccessAllowed);
-    QWebEngineUrlScheme::registerScheme(scheme);
-    // The engine reads its switches from here once, when the first profile is made.
-    static const char variable[] = "QTWEBENGINE_CHROMIUM_FLAGS";
-    qputenv(variable, previewEngineSwitches(QString::fromLocal8Bit(qgetenv(variable))).toLocal8Bit());
-}
-
 WebPreview::WebPreview(QWidget *parent)
     : PreviewView(parent),
       m_profile(new QWebEngineProfile(this)), // off the record: nothing is kept on disk
@@ -273,7 +68,9 @@ WebPreview::WebPreview(QWidget *parent)
     m_stack->setStackingMode(QStackedLayout::StackAll);
     m_stack->setContentsMargins(0, 0, 0, 0);
     QWebEngineScript paneScript;
-    paneScript.setSourceCode(QString::fromUtf8(PaneScript));
+    QFile source(QStringLiteral(":/preview/PaneScript.js"));
+    source.open(QIODevice::ReadOnly);
+    paneScript.setSourceCode(QString::fromUtf8(source.readAll()));
     paneScript.setWorldId(QWebEngineScript::ApplicationWorld);
     paneScript.setInjectionPoint(QWebEngineScript::DocumentCreation);
     paneScript.setRunsOnSubFrames(false);

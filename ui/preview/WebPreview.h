@@ -16,14 +16,6 @@ class QWebEngineView;
 
 namespace qrn {
 
-// Registers LocalPageScheme; must run before the application object is created. Also sets the
-// engine switches (previewEngineSwitches), which the engine reads once when it starts.
-void registerLocalPageScheme();
-// The given engine switches (as QTWEBENGINE_CHROMIUM_FLAGS holds them) with those the pane needs
-// added, and any that would undo them dropped: no WebTransport, no WebRTC (it may only use a proxy,
-// and there is none), and Japanese for the engine's own pages, its error pages included.
-QString previewEngineSwitches(const QString &given);
-
 // The preview pane on QtWebEngine (what a page may reach: LocalOrigins, PreviewRequestGuard).
 //
 // It holds two views of one profile, stacked: the visible one, and under it one that loads the

@@ -1,7 +1,17 @@
-// The bytes the preview pane serves: where line markers go, and which changes it can patch in
-// place. Markers are checked against an HTML5 parser: a page parses to the same tree with them.
+// What the preview decides without the web engine: where line markers go (checked against an
+// HTML5 parser: a page parses to the same tree with them), which changes it can patch in place,
+// which origin holds which file, and the engine's switches.
 
+#include <support/TestFiles.h>
+
+#include <preview/EngineSwitches.h>
+#include <preview/LocalOrigins.h>
 #include <preview/PageLines.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -9,6 +19,7 @@
 #include <gumbo.h>
 
 using namespace qrn;
+using namespace qrn::test;
 
 namespace {
 
@@ -103,10 +114,12 @@ QByteArray randomPage(QRandomGenerator &random)
 
 } // namespace
 
-class PageLinesTest : public QObject {
+class PreviewTextTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void environmentSwitchesCannotReopenTheNetwork();
+    void originsHoldOneFileEach();
     void markersChangeNoParseTree_data();
     void markersChangeNoParseTree();
     void markersChangeNoRandomPage();
@@ -119,7 +132,7 @@ private slots:
 };
 
 // The shapes that once let a marker into a comment, a raw-text element or a table's text.
-void PageLinesTest::markersChangeNoParseTree_data()
+void PreviewTextTest::markersChangeNoParseTree_data()
 {
     QTest::addColumn<QByteArray>("page");
     QTest::newRow("empty comment") << QByteArray("<p>a\n<!-->\nb\nc -->\nd\n");
@@ -133,14 +146,14 @@ void PageLinesTest::markersChangeNoParseTree_data()
     QTest::newRow("select in a table") << QByteArray("<table><tr><td><select>\n<option>\na\n</table>\nb\n");
 }
 
-void PageLinesTest::markersChangeNoParseTree()
+void PreviewTextTest::markersChangeNoParseTree()
 {
     QFETCH(QByteArray, page);
     const QByteArray marked = withLineMarkers(page, "utf-8");
     QCOMPARE(treeOf(marked), treeOf(page));
 }
 
-void PageLinesTest::markersChangeNoRandomPage()
+void PreviewTextTest::markersChangeNoRandomPage()
 {
     QRandomGenerator random(20261207);
     int markedPages = 0;
@@ -156,7 +169,7 @@ void PageLinesTest::markersChangeNoRandomPage()
     QVERIFY2(markedPages > 5000, qPrintable(QString::number(markedPages)));
 }
 
-void PageLinesTest::lineMarkersGoWhereTextIs_data()
+void PreviewTextTest::lineMarkersGoWhereTextIs_data()
 {
     QTest::addColumn<QByteArray>("page");
     QTest::addColumn<QByteArray>("charset");
@@ -190,7 +203,7 @@ void PageLinesTest::lineMarkersGoWhereTextIs_data()
     QTest::newRow("charset where < is not itself") << QByteArray("<b>\na") << QByteArray("utf-16le") << QByteArray("<b>\na");
 }
 
-void PageLinesTest::lineMarkersGoWhereTextIs()
+void PreviewTextTest::lineMarkersGoWhereTextIs()
 {
     QFETCH(QByteArray, page);
     QFETCH(QByteArray, charset);
@@ -198,7 +211,7 @@ void PageLinesTest::lineMarkersGoWhereTextIs()
     QCOMPARE(withLineMarkers(page, charset), marked);
 }
 
-void PageLinesTest::textOnlyChangesAreFoundLineByLine_data()
+void PreviewTextTest::textOnlyChangesAreFoundLineByLine_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after");
@@ -217,7 +230,7 @@ void PageLinesTest::textOnlyChangesAreFoundLineByLine_data()
     QTest::newRow("no change") << QByteArray("<p>\na\n") << QByteArray("<p>\na\n") << 0 << QByteArray() << QByteArray();
 }
 
-void PageLinesTest::textOnlyChangesAreFoundLineByLine()
+void PreviewTextTest::textOnlyChangesAreFoundLineByLine()
 {
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
@@ -232,7 +245,7 @@ void PageLinesTest::textOnlyChangesAreFoundLineByLine()
     }
 }
 
-void PageLinesTest::textRunChangesAreFoundInTheirLine_data()
+void PreviewTextTest::textRunChangesAreFoundInTheirLine_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after");
@@ -254,7 +267,7 @@ void PageLinesTest::textRunChangesAreFoundInTheirLine_data()
                                         << QList<QByteArray>{} << 0 << QByteArray() << false;
 }
 
-void PageLinesTest::textRunChangesAreFoundInTheirLine()
+void PreviewTextTest::textRunChangesAreFoundInTheirLine()
 {
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
@@ -271,6 +284,41 @@ void PageLinesTest::textRunChangesAreFoundInTheirLine()
 }
 
 
-QTEST_GUILESS_MAIN(PageLinesTest)
+void PreviewTextTest::environmentSwitchesCannotReopenTheNetwork()
+{
+    // The engine keeps only the last of two equal switches: features to disable are merged into one.
+    QCOMPARE(previewEngineSwitches(QStringLiteral("--disable-gpu  --disable-blink-features=Foo,Bar --lang=en-US"
+                                                  " --force-webrtc-ip-handling-policy=default --proxy-server=relay:3128")),
+             QStringLiteral("--disable-gpu --disable-blink-features=Foo,Bar,WebTransport"
+                            " --force-webrtc-ip-handling-policy=disable_non_proxied_udp --no-proxy-server --lang=ja"));
+    const QString once = previewEngineSwitches(QString());
+    QCOMPARE(previewEngineSwitches(once), once);
+}
 
-#include "PageLinesTest.moc"
+// An origin holds one file: not its folder, a sibling, or what a link leads to.
+void PreviewTextTest::originsHoldOneFileEach()
+{
+    QTemporaryDir work;
+    QVERIFY(QDir(work.path()).mkdir(QStringLiteral("site")) && QDir(work.path()).mkdir(QStringLiteral("site-private")));
+    const QString page = work.filePath(QStringLiteral("site/page.htm"));
+    const QString own = work.filePath(QStringLiteral("site/own.txt"));
+    QVERIFY(writeBytes(page, "p") && writeBytes(own, "own") && writeBytes(work.filePath(QStringLiteral("site-private/s.txt")), "s"));
+    QVERIFY(QFile::link(page, work.filePath(QStringLiteral("site/link.htm"))));
+
+    LocalOrigins origins;
+    const QUrl url = origins.urlOf(page);
+    const auto in = [&](const QString &name) { return url.resolved(QUrl(name)); };
+    const QString real = QFileInfo(page).canonicalFilePath();
+    QCOMPARE(origins.servableFile(url), real);
+    QCOMPARE(origins.servableFile(in(QStringLiteral("sub/..%2fpage.htm"))), real);
+    QCOMPARE(origins.servableFile(in(QStringLiteral("link.htm"))), real);
+    for (const char *refused : {".", "own.txt", "../site-private/s.txt", "missing.txt", "..%2f..%2fetc/passwd"})
+        QVERIFY2(origins.servableFile(in(QLatin1String(refused))).isEmpty(), refused);
+    QVERIFY(origins.urlOf(own).host() != url.host());
+    QCOMPARE(origins.urlOf(work.filePath(QStringLiteral("site/link.htm"))).host(), url.host());
+    QVERIFY(!origins.knows(QStringLiteral("p0")));
+}
+
+QTEST_GUILESS_MAIN(PreviewTextTest)
+
+#include "PreviewTextTest.moc"

@@ -1,15 +1,15 @@
-#include <dialogs/DialogService.h>
-#include <core/HenkanMod.h>
-#include <dialogs/MessageBoxes.h>
-#include <dialogs/ModalWindows.h>
-#include <storage/ProgramFiles.h>
 #include "QtTranslations.h"
 #include "TerminationSignals.h"
+#include <core/HenkanMod.h>
 #include <core/Version.h>
-#include <preview/LocalPages.h>
-#include <preview/WebPreview.h>
+#include <dialogs/DialogService.h>
+#include <dialogs/MessageBoxes.h>
+#include <dialogs/ModalWindows.h>
 #include <document/DocumentSession.h>
 #include <main/MainForm.h>
+#include <preview/LocalPages.h>
+#include <preview/WebPreview.h>
+#include <storage/ProgramFiles.h>
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -3,8 +3,8 @@
 
 #include "BenchDocuments.h"
 
-#include <core/HenkanMod.h>
 #include "LiteralConverters.h"
+#include <core/HenkanMod.h>
 #include <storage/ShiftJisCodec.h>
 #include <storage/TextCodec.h>
 

@@ -6,19 +6,19 @@
 #include "BenchTiming.h"
 
 #include <core/HenkanMod.h>
-#include <storage/TextCodec.h>
+#include <editor/EditorText.h>
 #include <editor/FindBar.h>
 #include <editor/TagCompleter.h>
 #include <editor/TagHighlighter.h>
-#include <editor/EditorText.h>
+#include <storage/TextCodec.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QLineEdit>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>

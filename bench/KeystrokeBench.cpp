@@ -7,17 +7,17 @@
 #include "BenchDocuments.h"
 #include "BenchTiming.h"
 
-#include <dialogs/DialogService.h>
-#include <storage/DictionaryFile.h>
 #include <core/HenkanMod.h>
+#include <dialogs/DialogService.h>
 #include <dialogs/MessageBoxes.h>
 #include <dialogs/ModalWindows.h>
+#include <editor/EditorText.h>
+#include <main/MainForm.h>
+#include <preview/WebPreview.h>
+#include <storage/DictionaryFile.h>
 #include <storage/ProgramFiles.h>
 #include <storage/TextCodec.h>
 #include <storage/TextFile.h>
-#include <preview/WebPreview.h>
-#include <editor/EditorText.h>
-#include <main/MainForm.h>
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "ProgramFiles.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 namespace qrn {

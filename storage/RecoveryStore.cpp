@@ -2,11 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDataStream>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QDateTime>
 #include <QUuid>
 
 #include <algorithm>

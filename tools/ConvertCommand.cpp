@@ -1,12 +1,12 @@
 #include "ConvertCommand.h"
 
-#include <storage/DictionaryFile.h>
 #include <core/HenkanMod.h>
+#include <core/Version.h>
+#include <storage/DictionaryFile.h>
 #include <storage/ProgramFiles.h>
 #include <storage/TextCodec.h>
 #include <storage/TextDetection.h>
 #include <storage/TextFile.h>
-#include <core/Version.h>
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include <support/TestFiles.h>
 #include <storage/DictionaryFile.h>
+#include <storage/PageCharset.h>
 #include <storage/SettingsFile.h>
 #include <storage/ShiftJisCodec.h>
 #include <storage/TextCodec.h>
-#include <storage/PageCharset.h>
 #include <storage/TextDetection.h>
 #include <storage/TextFile.h>
+#include <support/TestFiles.h>
 
 #include <support/FileSizeLimit.h>
 

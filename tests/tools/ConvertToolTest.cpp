@@ -1,11 +1,11 @@
-#include <support/TestFiles.h>
-#include <storage/DictionaryFile.h>
 #include <core/NewDocumentTemplate.h>
-#include <storage/ShiftJisCodec.h>
 #include <core/TagFileFormat.h>
+#include <core/Version.h>
+#include <storage/DictionaryFile.h>
+#include <storage/ShiftJisCodec.h>
 #include <storage/TextCodec.h>
 #include <storage/TextFile.h>
-#include <core/Version.h>
+#include <support/TestFiles.h>
 
 #include <support/FileSizeLimit.h>
 

@@ -1,10 +1,10 @@
 // The real dialog and message-box adapters and Qt's translations, driven offscreen: each modal
 // window is found from inside its own event loop, its state recorded, and then closed.
 
-#include <dialogs/DialogService.h>
-#include <dialogs/MessageBoxes.h>
 #include <app/QtTranslations.h>
 #include <core/Version.h>
+#include <dialogs/DialogService.h>
+#include <dialogs/MessageBoxes.h>
 
 #include <QApplication>
 #include <QFile>

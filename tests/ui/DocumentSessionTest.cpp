@@ -7,15 +7,15 @@
 
 #include <core/HenkanMod.h>
 #include <core/NewDocumentTemplate.h>
-#include <storage/RecoveryStore.h>
 #include <document/DocumentRecovery.h>
 #include <document/DocumentSession.h>
 #include <document/DocumentText.h>
+#include <storage/RecoveryStore.h>
 
 #include <QSignalSpy>
 
-#include <optional>
 #include <QtTest>
+#include <optional>
 
 using namespace qrn;
 using namespace qrn::test;

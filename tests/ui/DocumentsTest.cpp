@@ -3,14 +3,14 @@
 #include <support/FileSizeLimit.h>
 
 #include <dialogs/ColorValue.h>
+#include <dialogs/Form1.h>
 #include <storage/ProgramFiles.h>
 #include <storage/RecoveryStore.h>
 #include <storage/SettingsFile.h>
-#include <dialogs/Form1.h>
 
 #include <QLabel>
-#include <QRandomGenerator>
 #include <QPlainTextEdit>
+#include <QRandomGenerator>
 
 using namespace qrn;
 using namespace qrn::test;

@@ -3,13 +3,13 @@
 
 #include <core/HenkanMod.h>
 #include <core/TagFileFormat.h>
-#include <storage/TextCodec.h>
+#include <editor/EditorText.h>
 #include <editor/FindBar.h>
 #include <editor/HighlightColors.h>
 #include <editor/LineNumberArea.h>
 #include <editor/TagCompleter.h>
 #include <editor/TagHighlighter.h>
-#include <editor/EditorText.h>
+#include <storage/TextCodec.h>
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -4,8 +4,8 @@
 
 #include <core/HenkanMod.h>
 #include <core/NewDocumentTemplate.h>
-#include <editor/EditorText.h>
 #include <document/DocumentSession.h>
+#include <editor/EditorText.h>
 #include <main/MainForm.h>
 #include <main/TagPalette.h>
 

@@ -1,9 +1,9 @@
 #include "MainFormHarness.h"
 
-#include <main/GeneralDate.h>
-#include <main/TwipLayout.h>
-#include <main/SplitterBar.h>
 #include <dialogs/Form1.h>
+#include <main/GeneralDate.h>
+#include <main/SplitterBar.h>
+#include <main/TwipLayout.h>
 
 #include <QLabel>
 #include <QPlainTextEdit>

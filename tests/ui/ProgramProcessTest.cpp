@@ -3,8 +3,8 @@
 
 #include "UiTestSupport.h"
 
-#include <storage/RecoveryStore.h>
 #include <core/Version.h>
+#include <storage/RecoveryStore.h>
 
 #include <QProcess>
 #include <QtTest>

@@ -4,13 +4,13 @@
 // with the files start-up reads. Each fake keeps a queue of scripted answers and records every
 // call; a call nobody scripted is recorded as unexpected, and the test fails on it.
 
+#include <core/TagFileFormat.h>
 #include <dialogs/DialogService.h>
-#include <storage/DictionaryFile.h>
 #include <dialogs/MessageBoxes.h>
 #include <dialogs/ModalWindows.h>
 #include <preview/PreviewView.h>
+#include <storage/DictionaryFile.h>
 #include <storage/ShiftJisCodec.h>
-#include <core/TagFileFormat.h>
 #include <storage/TextCodec.h>
 #include <storage/TextFile.h>
 

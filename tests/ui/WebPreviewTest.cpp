@@ -11,9 +11,9 @@
 #include <QImage>
 #include <QNetworkDatagram>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>

@@ -9,9 +9,9 @@
 //       beside the HTML the delivered dictionary makes of them, and <qrn-tag-list></qrn-tag-list>
 //       the dictionary's words by category, so the manual stays true to the dictionary.
 
+#include <core/TagFileFormat.h>
 #include <storage/DictionaryFile.h>
 #include <storage/ShiftJisCodec.h>
-#include <core/TagFileFormat.h>
 #include <storage/TextCodec.h>
 #include <storage/TextFile.h>
 

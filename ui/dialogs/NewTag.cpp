@@ -3,9 +3,9 @@
 #include "TwipGeometry.h"
 
 #include "MessageBoxes.h"
-#include <storage/ShiftJisCodec.h>
 #include <core/TagFileFormat.h>
 #include <core/TagTable.h>
+#include <storage/ShiftJisCodec.h>
 #include <storage/TextCodec.h>
 
 #include <QKeyEvent>

@@ -2,8 +2,8 @@
 
 #include "DocumentText.h"
 
-#include <dialogs/DialogService.h>
 #include "FileErrorText.h"
+#include <dialogs/DialogService.h>
 #include <dialogs/MessageBoxes.h>
 
 #include <core/HenkanMod.h>

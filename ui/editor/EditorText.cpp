@@ -2,19 +2,19 @@
 
 #include <dialogs/ColorValue.h>
 
-#include <dialogs/DialogService.h>
 #include "FindBar.h"
 #include "LineNumberArea.h"
 #include "LinePieces.h"
 #include "TagCompleter.h"
 #include "TagHighlighter.h"
+#include <dialogs/DialogService.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QTextCursor>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QToolTip>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <storage/SettingsFile.h>
 #include <document/DocumentText.h>
+#include <storage/SettingsFile.h>
 
 #include <QPlainTextEdit>
 

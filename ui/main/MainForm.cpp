@@ -1,20 +1,20 @@
 #include "MainForm.h"
 
-#include <editor/EditorText.h>
 #include "GeneralDate.h"
 #include "SplitterBar.h"
 #include "TagPalette.h"
+#include <editor/EditorText.h>
 
 #include <dialogs/DialogService.h>
-#include <document/FileErrorText.h>
-#include <dialogs/MessageBoxes.h>
-#include <dialogs/ModalWindows.h>
-#include <preview/PreviewRefresh.h>
-#include <preview/PreviewView.h>
 #include <dialogs/Form1.h>
 #include <dialogs/Form2.h>
+#include <dialogs/MessageBoxes.h>
+#include <dialogs/ModalWindows.h>
 #include <document/DocumentRecovery.h>
 #include <document/DocumentSession.h>
+#include <document/FileErrorText.h>
+#include <preview/PreviewRefresh.h>
+#include <preview/PreviewView.h>
 
 #include <core/HenkanMod.h>
 #include <storage/ProgramFiles.h>
@@ -41,7 +41,6 @@ namespace qrn {
 namespace {
 const QString AppTitle = QStringLiteral("QRN");
 const QString DataUnreadable = QStringLiteral("データを読み込めません。");
-const QString DescriptionPrompt = QStringLiteral("選択されている項目の説明を表示します");
 
 } // namespace
 
@@ -50,8 +49,7 @@ MainForm::MainForm(HenkanMod &henkan, const ProgramFolders &folders, MessageBoxe
                    QWidget *parent)
     : QMainWindow(parent), CoDi(std::move(dialog)), m_henkan(henkan), m_programFolder(folders.program),
       m_dataFolder(folders.data), m_createBrowser(createBrowser), m_messages(messages), m_windows(windows),
-      m_dictionaryFile(joinPath(m_dataFolder, DictionaryFileName)),
-      m_settingsFile(joinPath(m_dataFolder, SettingsFileName)), m_clock(new QTimer(this))
+      m_dataFiles(m_dataFolder), m_clock(new QTimer(this))
 {
     setWindowTitle(AppTitle);
     buildMenus();
@@ -85,126 +83,19 @@ MainForm::MainForm(HenkanMod &henkan, const ProgramFolders &folders, MessageBoxe
 
 MainForm::~MainForm() = default;
 
-void MainForm::buildMenus()
-{
-    QMenuBar *bar = menuBar();
-    const auto item = [](QMenu *menu, const QString &caption, auto handler, QObject *receiver) {
-        QAction *a = menu->addAction(caption);
-        QObject::connect(a, &QAction::triggered, receiver, handler);
-        return a;
-    };
-
-    QMenu *mnyFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
-    mmnyNew = item(mnyFile, QStringLiteral("新規作成(&N)"), [this] { mmnyNew_Click(); }, this);
-    mmnyOpen = item(mnyFile, QStringLiteral("開く(&O)"), [this] { mmnyOpen_Click(); }, this);
-    mnySave = item(mnyFile, QStringLiteral("上書き保存(&S)"), [this] { mnySave_Click(); }, this);
-    mmnyName = item(mnyFile, QStringLiteral("名前を付けて保存(&A)"), [this] { mmnyName_Click(); }, this);
-    mnyFile->addSeparator();
-    mmnyHTMLSave = item(mnyFile, QStringLiteral("HTMLで保存(&H)"), [this] { mmnyHTMLSave_Click(); }, this);
-    mmnyHtmlHenkan = item(mnyFile, QStringLiteral("HTMLを変換(&E)"), [this] { mmnyHtmlHenkan_Click(); }, this);
-    mnyFile->addSeparator();
-    mmnyExit = item(mnyFile, QStringLiteral("終了(&X)"), [this] { mmnyExit_Click(); }, this);
-
-    QMenu *mnyEdit = bar->addMenu(QStringLiteral("編集(&E)"));
-    mmnyAll = item(mnyEdit, QStringLiteral("全て選択(&A)"), [this] { mmnyAll_Click(); }, this);
-    mmnyDate = item(mnyEdit, QStringLiteral("日付と時刻"), [this] { mmnyDate_Click(); }, this);
-    mnyEdit->addSeparator();
-    mmnyHtmlHyozi = item(mnyEdit, QStringLiteral("HTML表示(&H)"), [this] { mmnyHtmlHyozi_Click(); }, this);
-
-    QMenu *mnySettei = bar->addMenu(QStringLiteral("設定(&S)"));
-    mmnyFont = item(mnySettei, QStringLiteral("フォント(&F)"), [this] { mmnyFont_Click(); }, this);
-    mmnyEditerColor = item(mnySettei, QStringLiteral("エディタの背景色(&B)"), [this] { mmnyEditerColor_Click(); }, this);
-    mmnyFontColor = item(mnySettei, QStringLiteral("文字色(&C)"), [this] { mmnyFontColor_Click(); }, this);
-    mnySettei->addSeparator();
-    mmnyNewTag = item(mnySettei, QStringLiteral("ユーザー定義タグ(&T)"), [this] { mmnyNewTag_Click(); }, this);
-
-    QMenu *mnyBrw = bar->addMenu(QStringLiteral("ブラウザ(&B)"));
-    mmnyBack = item(mnyBrw, QStringLiteral("戻る(&B)"), [this] { mmnyBack_Click(); }, this);
-    mmnyNext = item(mnyBrw, QStringLiteral("進む(&N)"), [this] { mmnyNext_Click(); }, this);
-    mmnyKousin = item(mnyBrw, QStringLiteral("最新の情報に更新(&N)"), [this] { mmnyKousin_Click(); }, this);
-    mnyBrw->addSeparator();
-    // The check mark is the manual-update switch itself. The handler sets it, so the toggle the
-    // menu makes on its own is undone first.
-    mmnyHand = mnyBrw->addAction(QStringLiteral("手動で更新する(&H)"));
-    mmnyHand->setCheckable(true);
-    connect(mmnyHand, &QAction::triggered, this, [this](bool checked) {
-        mmnyHand->setChecked(!checked);
-        mmnyHand_Click();
-    });
-
-    QMenu *mnyHelp = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
-    mmnyHelp = item(mnyHelp, QStringLiteral("マニュアル(&H)"), [this] { mmnyHelp_Click(); }, this);
-    mnyHelp->addSeparator();
-    mmnyAbout = item(mnyHelp, QStringLiteral("バージョン情報(&A)"), [this] { mmnyAbout_Click(); }, this);
-}
-
-void MainForm::buildPanes(const BrowserFactory &createBrowser)
-{
-    auto *client = new QWidget(this);
-    setCentralWidget(client);
-
-    // The bars first: the panes are drawn above them.
-    LineHenkou2 = new SplitterBar(Qt::Vertical, client);
-    LineHenkou1 = new SplitterBar(Qt::Horizontal, client);
-    Koumoku = new QListWidget(client);
-    Naiyou = new QListWidget(client);
-    MainText = new EditorText(client);
-    Brw = createBrowser(client);
-    Brw->widget()->setParent(client);
-    m_preview = std::make_unique<PreviewRefresh>(m_henkan.tagTable(), *MainText, *Brw);
-
-    connect(LineHenkou1, &SplitterBar::mouseDown, this, &MainForm::LineHenkou1_MouseDown);
-    connect(LineHenkou1, &SplitterBar::mouseMove, this, &MainForm::LineHenkou1_MouseMove);
-    connect(LineHenkou2, &SplitterBar::mouseDown, this, &MainForm::LineHenkou2_MouseDown);
-    connect(LineHenkou2, &SplitterBar::mouseMove, this, &MainForm::LineHenkou2_MouseMove);
-    connect(Koumoku, &QListWidget::currentRowChanged, this, [this] { Koumoku_Click(); });
-    // A click on the category already selected refreshes too: entries just added show.
-    connect(Koumoku, &QListWidget::itemClicked, this, [this] { Koumoku_Click(); });
-    connect(Naiyou, &QListWidget::currentRowChanged, this, [this] { Naiyou_Click(); });
-    connect(Naiyou, &QListWidget::itemDoubleClicked, this, [this] { Naiyou_DblClick(); });
-    connect(MainText, &QPlainTextEdit::textChanged, this, &MainForm::MainText_Change);
-    connect(Brw, &PreviewView::loadFinished, this, &MainForm::Brw_DownloadComplete);
-    connect(MainText, &QPlainTextEdit::cursorPositionChanged, this, &MainForm::MainText_CaretMove);
-    connect(Brw, &PreviewView::lineDoubleClicked, this, &MainForm::Brw_LineDoubleClicked);
-
-    StaDescription = new QLabel(DescriptionPrompt);
-    StaDescription->setTextFormat(Qt::PlainText); // dictionary text such as "<h1>" shows as it is
-    StaDescription->setToolTip(DescriptionPrompt);
-    StaDate = new QLabel;
-    StaTime = new QLabel;
-    statusBar()->addWidget(StaDescription, 1);
-    statusBar()->addPermanentWidget(StaDate);
-    statusBar()->addPermanentWidget(StaTime);
-    StaEncoding = new QLabel;
-    statusBar()->addPermanentWidget(StaEncoding);
-    // How far a large document has been put into the editor, while it is.
-    auto *loading = new QProgressBar;
-    loading->setRange(0, 100);
-    loading->setMaximumWidth(160);
-    loading->hide();
-    statusBar()->addPermanentWidget(loading);
-    connect(MainText, &EditorText::loadProgress, loading, [loading](int percent) {
-        loading->setValue(percent);
-        loading->setVisible(percent < 100);
-    });
-    statusBar()->setSizeGripEnabled(true);
-
-    Form_Resize();
-}
-
 // --- Start-up and document state -------------------------------------------------------------
 
 bool MainForm::Form_Load()
 {
-    const DictionaryLoadResult dictionary = m_dictionaryFile.load(m_henkan.tagTable());
+    const DictionaryLoadResult dictionary = m_dataFiles.loadDictionary(m_henkan.tagTable());
     if (!dictionary.file.ok) {
         m_messages.information(nullptr, DataUnreadable);
         return false;
     }
-    if (m_dictionaryFile.notLoadedCount() > 0)
+    if (m_dataFiles.dictionaryRecordsNotLoaded() > 0)
         m_messages.information(nullptr, QStringLiteral("辞書の %1 件のレコードは、辞書に入る %2 件を超えるため使われていません。\n"
                                                        "これらのレコードは辞書ファイルにそのまま残ります。")
-                                            .arg(m_dictionaryFile.notLoadedCount())
+                                            .arg(m_dataFiles.dictionaryRecordsNotLoaded())
                                             .arg(TagTable::MaxTagCount + 1));
     MainText->setTagTable(&m_henkan.tagTable());
     m_session->NewDate();
@@ -244,13 +135,6 @@ void MainForm::insertAtCaret(const QString &text)
     QTextCursor cursor = MainText->textCursor();
     cursor.insertText(text);
     MainText->setTextCursor(cursor);
-}
-
-void MainForm::updateClock()
-{
-    const QDateTime now = QDateTime::currentDateTime();
-    StaDate->setText(shortDateText(now.date(), QLocale::system()));
-    StaTime->setText(longTimeText(now.time(), QLocale::system()));
 }
 
 // --- Palette ------------------------------------------------------------------------------------
@@ -477,12 +361,8 @@ void MainForm::changeEvent(QEvent *event)
 QStringList MainForm::saveDataFiles()
 {
     QStringList failures;
-    const FileResult dictionary = m_dictionaryFile.save(m_henkan.tagTable());
-    if (!dictionary.ok)
-        failures << saveFailureText(m_dictionaryFile.path(), dictionary);
-    const FileResult settings = m_settingsFile.save(MainText->appearance(), m_appearanceAtStart);
-    if (!settings.ok)
-        failures << saveFailureText(joinPath(m_dataFolder, SettingsFileName), settings);
+    for (const DataFiles::Failure &failure : m_dataFiles.save(m_henkan.tagTable(), MainText->appearance()))
+        failures << saveFailureText(failure.path, failure.result);
     return failures;
 }
 
@@ -500,13 +380,13 @@ void MainForm::closeEvent(QCloseEvent *event)
 
 bool MainForm::FontFileGet()
 {
-    const SettingsReadResult read = m_settingsFile.read();
+    const SettingsReadResult read = m_dataFiles.readAppearance();
     if (!read.file.ok) {
         m_messages.information(nullptr, DataUnreadable);
         return false;
     }
     MainText->applyAppearance(read.fields);
-    m_appearanceAtStart = MainText->appearance();
+    m_dataFiles.setAppearanceAtStart(MainText->appearance());
     return true;
 }
 

@@ -2,10 +2,9 @@
 
 #include "PanePlacement.h"
 
-#include <storage/DictionaryFile.h>
 #include <preview/PreviewView.h>
+#include <storage/DataFiles.h>
 #include <storage/ProgramFiles.h>
-#include <storage/SettingsFile.h>
 #include <storage/TextEncoding.h>
 
 #include <QMainWindow>
@@ -155,9 +154,7 @@ private:
     std::unique_ptr<TagPalette> m_palette;
     DocumentSession *m_session = nullptr;
     DocumentRecovery *m_recovery = nullptr;
-    DictionaryFile m_dictionaryFile;
-    SettingsFile m_settingsFile;
-    EditorAppearance m_appearanceAtStart;
+    DataFiles m_dataFiles;
     PanePlacement m_layout;
     std::unique_ptr<PreviewRefresh> m_preview;
     QTimer *m_clock;

@@ -2,8 +2,8 @@
 
 #include "PaletteCategories.h"
 
-#include <storage/ProgramFiles.h>
 #include <core/TagTable.h>
+#include <storage/ProgramFiles.h>
 #include <storage/TextCodec.h>
 
 #include <QDir>

@@ -11,19 +11,35 @@ static void append(const MD_CHAR *text, MD_SIZE size, void *out)
     static_cast<std::string *>(out)->append(text, size);
 }
 
-int main(int argc, char **argv)
+static bool convert(const std::string &input, const std::string &output)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: md4c-file INPUT OUTPUT\n");
-        return 2;
-    }
-    std::ifstream in(argv[1], std::ios::binary);
+    std::ifstream in(input, std::ios::binary);
     const std::string md{std::istreambuf_iterator<char>(in), {}};
     std::string html;
     html.reserve(md.size() * 2);
     if (md_html(md.data(), static_cast<MD_SIZE>(md.size()), append, &html, 0, 0) != 0)
-        return 1;
-    std::ofstream out(argv[2], std::ios::binary);
+        return false;
+    std::ofstream out(output, std::ios::binary);
     out.write(html.data(), static_cast<std::streamsize>(html.size()));
-    return out ? 0 : 1;
+    return bool(out);
+}
+
+// md4c-file INPUT OUTPUT, or md4c-file --out-dir DIR INPUT... (each INPUT's name with .html).
+int main(int argc, char **argv)
+{
+    if (argc >= 3 && std::string(argv[1]) == "--out-dir") {
+        for (int i = 3; i < argc; ++i) {
+            std::string name = argv[i];
+            name = name.substr(name.find_last_of('/') + 1);
+            name = name.substr(0, name.find_last_of('.')) + ".html";
+            if (!convert(argv[i], std::string(argv[2]) + "/" + name))
+                return 1;
+        }
+        return 0;
+    }
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: md4c-file INPUT OUTPUT | --out-dir DIR INPUT...\n");
+        return 2;
+    }
+    return convert(argv[1], argv[2]) ? 0 : 1;
 }

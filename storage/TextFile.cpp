@@ -14,6 +14,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace qrn {
 
 ReadBytesResult readDeviceBytes(QIODevice &device, const QString &name, qint64 limit)
@@ -182,6 +186,84 @@ FileResult writeFileAtomically(const QString &path, const QByteArray &bytes)
     if (replacing)
         QFile::setPermissions(path, permissions);
     return FileResult::success();
+}
+
+StagedWrites::~StagedWrites()
+{
+    for (const Staged &staged : m_staged)
+        QFile::remove(staged.temporary);
+}
+
+FileResult StagedWrites::stage(const QString &path, const QByteArray &bytes)
+{
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile() && !target.isDir())
+        return writeInPlace(path, bytes);
+    if (target.isDir())
+        return FileResult::failure(QStringLiteral("%1: is a folder").arg(path), FileErrorCause::IsFolder);
+    QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
+    if (!file.open()) {
+        const int err = errno;
+        return writeFailure(path, file.errorString(), err == ENOENT ? ENOTDIR : err);
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return writeFailure(path, file.errorString(), errno);
+    Staged staged{path, file.fileName(), target.isFile(), {}};
+    // As writeFileAtomically: a replaced file keeps its permissions, a new one gets the usual.
+    staged.permissions = staged.replacing ? target.permissions()
+                                                & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser)
+                                          : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                                | QFileDevice::ReadOther;
+    file.setAutoRemove(false);
+    m_staged.push_back(std::move(staged));
+    return FileResult::success();
+}
+
+FileResult StagedWrites::commit()
+{
+    FileResult first = FileResult::success();
+    const auto fail = [&](const FileResult &result) {
+        if (first.ok)
+            first = result;
+    };
+    // One sync per file system holding staged files: their data is on the disk after it.
+    std::vector<dev_t> synced;
+    for (const Staged &staged : m_staged) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(staged.temporary).constData(), &st) != 0
+            || std::find(synced.begin(), synced.end(), st.st_dev) != synced.end())
+            continue;
+        const int fd = ::open(QFile::encodeName(staged.temporary).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || ::syncfs(fd) != 0)
+            fail(writeFailure(staged.target, QStringLiteral("sync"), errno));
+        if (fd >= 0)
+            ::close(fd);
+        synced.push_back(st.st_dev);
+    }
+    if (!first.ok)
+        return first;
+    std::vector<QString> folders;
+    for (const Staged &staged : m_staged) {
+        QFile::setPermissions(staged.temporary, staged.permissions);
+        if (std::rename(QFile::encodeName(staged.temporary).constData(), QFile::encodeName(staged.target).constData()) != 0) {
+            fail(writeFailure(staged.target, QString::fromLocal8Bit(std::strerror(errno)), errno));
+            QFile::remove(staged.temporary);
+            continue;
+        }
+        const QString folder = QFileInfo(staged.target).absolutePath();
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    m_staged.clear();
+    // The new names are on the disk too.
+    for (const QString &folder : folders) {
+        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0 || ::fsync(fd) != 0)
+            fail(writeFailure(folder, QStringLiteral("sync"), errno));
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return first;
 }
 
 FileResult writeScratchFileAtomically(const QString &path, const QByteArray &bytes)

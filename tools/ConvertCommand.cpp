@@ -277,6 +277,13 @@ std::optional<UsageError> checkOutputs(const Options &opt)
             return UsageError{QStringLiteral("output %1 is the input %2 itself").arg(output, input)};
         return std::nullopt;
     }
+    // Each input's file by device and inode, once: an output that is one of them is refused.
+    QHash<QPair<quint64, quint64>, QString> inputFiles;
+    for (const QString &input : opt.operands) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(input).constData(), &st) == 0 && S_ISREG(st.st_mode))
+            inputFiles.insert({quint64(st.st_dev), quint64(st.st_ino)}, input);
+    }
     QHash<QString, QString> inputOf; // output path → the input converted into it
     for (const QString &input : opt.operands) {
         const QString output = outDirTarget(opt, input);
@@ -284,15 +291,32 @@ std::optional<UsageError> checkOutputs(const Options &opt)
         if (const auto other = inputOf.constFind(key); other != inputOf.constEnd() && *other != input)
             return UsageError{QStringLiteral("%1 and %2 would both be written to %3").arg(*other, input, output)};
         inputOf.insert(key, input);
-        for (const QString &any : opt.operands)
-            if (sameRegularFile(any, output))
-                return UsageError{QStringLiteral("output %1 is the input %2 itself").arg(output, any)};
+        struct stat st {};
+        if (::stat(QFile::encodeName(output).constData(), &st) == 0 && S_ISREG(st.st_mode))
+            if (const auto same = inputFiles.constFind({quint64(st.st_dev), quint64(st.st_ino)}); same != inputFiles.constEnd())
+                return UsageError{QStringLiteral("output %1 is the input %2 itself").arg(output, *same)};
     }
     return std::nullopt;
 }
 
 class Converter {
 public:
+    // Reads, decodes, converts and encodes one input ("-": standard input); nothing when it
+    // cannot be read or --strict refuses its undecodable bytes (said on the error stream).
+    std::optional<EncodeResult> convertOne(const QString &input)
+    {
+        const bool standardInput = input == QLatin1String("-");
+        ReadBytesResult read = standardInput ? readDeviceBytes(m_in, QStringLiteral("standard input")) : readFileBytes(input);
+        if (!read.ok) {
+            say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
+            return std::nullopt;
+        }
+        InputText text = inputText(std::move(read.bytes), m_opt.encoding, m_opt.direction);
+        if (!reportUndecodable(m_err, m_opt, text, standardInput ? QStringLiteral("standard input") : input))
+            return std::nullopt;
+        return convertAndEncode(m_henkan, m_opt.direction, std::move(text), m_opt.encoding);
+    }
+
     Converter(const Options &opt, const HenkanMod &henkan, QIODevice &in, QIODevice &out, QIODevice &err)
         : m_opt(opt), m_henkan(henkan), m_in(in), m_out(out), m_err(err)
     {
@@ -302,36 +326,29 @@ public:
     {
         const QString input = m_opt.operands.value(0, QStringLiteral("-"));
         const QString output = m_opt.operands.value(1, QStringLiteral("-"));
-        ReadBytesResult read = input == QLatin1String("-")
-                                         ? readDeviceBytes(m_in, QStringLiteral("standard input"))
-                                         : readFileBytes(input);
-        if (!read.ok) {
-            say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
+        const std::optional<EncodeResult> encoded = convertOne(input);
+        if (!encoded)
             return ConvertFileError;
-        }
-        InputText text = inputText(std::move(read.bytes), m_opt.encoding, m_opt.direction);
-        if (!reportUndecodable(m_err, m_opt, text, input == QLatin1String("-") ? QStringLiteral("standard input") : input))
-            return ConvertFileError;
-        const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction, std::move(text), m_opt.encoding);
         if (output == QLatin1String("-")) {
             // Buffered output can fail only when flushed: a full disk or a closed pipe is an error too.
             auto *file = qobject_cast<QFileDevice *>(&m_out);
-            if (m_out.write(encoded.bytes) != encoded.bytes.size() || (file && !file->flush())) {
+            if (m_out.write(encoded->bytes) != encoded->bytes.size() || (file && !file->flush())) {
                 say(m_err, QStringLiteral("cannot write standard output: %1").arg(m_out.errorString()));
                 return ConvertFileError;
             }
-            reportReplaced(m_err, m_opt.direction, encoded, QStringLiteral("standard output"));
+            reportReplaced(m_err, m_opt.direction, *encoded, QStringLiteral("standard output"));
             return ConvertOk;
         }
-        const FileResult written = writeFileAtomically(output, encoded.bytes);
+        const FileResult written = writeFileAtomically(output, encoded->bytes);
         if (!written.ok) {
             say(m_err, QStringLiteral("cannot write output %1").arg(written.error));
             return ConvertFileError;
         }
-        reportReplaced(m_err, m_opt.direction, encoded, output);
+        reportReplaced(m_err, m_opt.direction, *encoded, output);
         return ConvertOk;
     }
 
+    // Every input into --out-dir; the outputs made durable together, then put in place.
     int many()
     {
         if (!QFileInfo(m_opt.outDir).isDir()) {
@@ -339,27 +356,24 @@ public:
             return ConvertFileError;
         }
         int status = ConvertOk;
+        StagedWrites outputs;
         for (const QString &input : m_opt.operands) {
-            ReadBytesResult read = readFileBytes(input);
-            if (!read.ok) {
-                say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
+            const std::optional<EncodeResult> encoded = convertOne(input);
+            if (!encoded) {
                 status = ConvertFileError;
                 continue;
             }
             const QString output = outDirTarget(m_opt, input);
-            InputText text = inputText(std::move(read.bytes), m_opt.encoding, m_opt.direction);
-            if (!reportUndecodable(m_err, m_opt, text, input)) {
+            if (const FileResult staged = outputs.stage(output, encoded->bytes); !staged.ok) {
+                say(m_err, QStringLiteral("cannot write output %1").arg(staged.error));
                 status = ConvertFileError;
                 continue;
             }
-            const EncodeResult encoded = convertAndEncode(m_henkan, m_opt.direction, std::move(text), m_opt.encoding);
-            const FileResult written = writeFileAtomically(output, encoded.bytes);
-            if (!written.ok) {
-                say(m_err, QStringLiteral("cannot write output %1").arg(written.error));
-                status = ConvertFileError;
-                continue;
-            }
-            reportReplaced(m_err, m_opt.direction, encoded, output);
+            reportReplaced(m_err, m_opt.direction, *encoded, output);
+        }
+        if (const FileResult committed = outputs.commit(); !committed.ok) {
+            say(m_err, QStringLiteral("cannot write output %1").arg(committed.error));
+            status = ConvertFileError;
         }
         return status;
     }

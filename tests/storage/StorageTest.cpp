@@ -55,10 +55,12 @@ private slots:
     void writeKeepsPermissionsAndWritesDevicesInPlace();
     void readRefusesInputPastTheLimit();
     void scratchWriteReplacesTheFileAndLeavesNothingElse();
+    void stagedWritesChangeNothingUntilCommitted();
 
     void dictionaryFileRoundTrip();
     void dictionaryKeepsRecordsPastCapacity();
     void twoRunsOnOneDictionaryKeepEachOthersEdits();
+    void twoRunsOnOneSettingsFileKeepEachOthersChanges_data();
     void twoRunsOnOneSettingsFileKeepEachOthersChanges();
     void settingsLineRoundTripsHostileFaceNames();
     void settingsLine_data();
@@ -484,23 +486,63 @@ void StorageTest::twoRunsOnOneDictionaryKeepEachOthersEdits()
     QCOMPARE(readAllBytes(path), QByteArray("b,h,8,,m1,h,8,,m2,h,8,,EndTagCom\r\n"));
 }
 
+// Each field changed by one run only: every change survives the others' exits, and a field
+// nobody changed keeps its value.
+void StorageTest::twoRunsOnOneSettingsFileKeepEachOthersChanges_data()
+{
+    QTest::addColumn<int>("scenario");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("colour, face and bold; size and text colour") << 0 << QByteArray("255,Other,12,True,False,99\r\n");
+    QTest::newRow("italic; size") << 1 << QByteArray("16777215,Face,12,False,True,0\r\n");
+}
+
 void StorageTest::twoRunsOnOneSettingsFileKeepEachOthersChanges()
 {
+    QFETCH(int, scenario);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("EditerFontDate.dat"));
     QVERIFY(writeBytes(path, "16777215,Face,10,False,False,0\r\n"));
     const EditorAppearance start{16777215, QStringLiteral("Face"), 10, false, false, 0};
     SettingsFile first(path), second(path), third(path);
     QVERIFY(first.read().file.ok && second.read().file.ok && third.read().file.ok);
-
-    EditorAppearance firstNow = start;
-    firstNow.BackColor = 255;
-    QVERIFY(first.save(firstNow, start).ok);
-    EditorAppearance secondNow = start;
+    EditorAppearance firstNow = start, secondNow = start;
+    if (scenario == 0) {
+        firstNow.BackColor = 255;
+        firstNow.FaceName = QStringLiteral("Other");
+        firstNow.Bold = true;
+        secondNow.ForeColor = 99;
+    } else {
+        firstNow.Italic = true;
+    }
     secondNow.Size = 12;
+    QVERIFY(first.save(firstNow, start).ok);
     QVERIFY(second.save(secondNow, start).ok);
     QVERIFY(third.save(start, start).ok);
-    QCOMPARE(readAllBytes(path), QByteArray("255,Face,12,False,False,0\r\n"));
+    QTEST(readAllBytes(path), "line");
+}
+
+void StorageTest::stagedWritesChangeNothingUntilCommitted()
+{
+    QTemporaryDir dir;
+    const QString kept = dir.filePath(QStringLiteral("kept.html")), fresh = dir.filePath(QStringLiteral("new.html"));
+    QVERIFY(writeBytes(kept, "old"));
+    QVERIFY(QFile::setPermissions(kept, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+    {
+        StagedWrites abandoned;
+        QVERIFY(abandoned.stage(kept, "lost").ok && abandoned.stage(fresh, "lost").ok);
+        QCOMPARE(readAllBytes(kept), QByteArray("old"));
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("kept.html")});
+    StagedWrites writes;
+    QVERIFY(writes.stage(kept, "new") .ok && writes.stage(fresh, "fresh").ok);
+    QVERIFY(!writes.stage(dir.filePath(QStringLiteral("gone/x.html")), "x").ok);
+    QCOMPARE(readAllBytes(kept), QByteArray("old"));
+    QVERIFY(writes.commit().ok);
+    QCOMPARE(readAllBytes(kept), QByteArray("new"));
+    QCOMPARE(readAllBytes(fresh), QByteArray("fresh"));
+    QCOMPARE(QFileInfo(kept).permissions() & QFileDevice::ReadOther, QFileDevice::ReadOther);
+    QCOMPARE(QFileInfo(kept).permissions() & QFileDevice::WriteGroup, QFileDevice::Permissions());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 void StorageTest::settingsLineRoundTripsHostileFaceNames()

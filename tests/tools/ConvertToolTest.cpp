@@ -6,6 +6,9 @@
 #include <storage/TextCodec.h>
 #include <storage/TextFile.h>
 #include <support/TestFiles.h>
+#include <tools/ConvertCommand.h>
+
+#include <QBuffer>
 
 #include <support/FileSizeLimit.h>
 
@@ -360,6 +363,25 @@ private slots:
                 [](QProcess &p) { p.setStandardOutputFile(QStringLiteral("/dev/full")); });
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.contains(QStringLiteral("standard output")), qPrintable(r.err));
+    }
+
+    // A standard output that takes only part of what is written (a pipe closed mid-way) fails
+    // the run; checked in the process itself, with a device that takes 100 bytes at most.
+    void shortWriteToStandardOutputFails()
+    {
+        class ShortWrites : public QIODevice {
+        protected:
+            qint64 readData(char *, qint64) override { return -1; }
+            qint64 writeData(const char *, qint64 length) override { return std::min<qint64>(length, 100); }
+        } out;
+        out.open(QIODevice::WriteOnly);
+        writeFile(QStringLiteral("short.qrnf"), sjis(QStringLiteral("＜段落＞").repeated(200)));
+        QBuffer in, err;
+        in.open(QIODevice::ReadOnly);
+        err.open(QIODevice::WriteOnly);
+        QCOMPARE(runConvertCommand({QStringLiteral("to-html"), path(QStringLiteral("short.qrnf"))}, m_dir.path(), in, out, err),
+                 int(ConvertFileError));
+        QVERIFY2(err.data().contains("standard output"), err.data().constData());
     }
 
     // Outputs that would destroy an input, or each other, are refused before anything is written;

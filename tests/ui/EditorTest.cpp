@@ -466,6 +466,16 @@ private slots:
         QVERIFY(bar.replaceOne());
         QCOMPARE(editor().toPlainText(), QStringLiteral("幅＝「100」 高さ＝20\n幅＝7"));
         QCOMPARE(editor().textCursor().selectedText(), QStringLiteral("＝20")); // the next one, selected
+
+        // A selection that only ends where a match ends is not the match: nothing is replaced,
+        // the match is selected.
+        QTextCursor wider = editor().textCursor();
+        wider.setPosition(wider.selectionEnd() - 5);
+        wider.setPosition(editor().textCursor().selectionEnd(), QTextCursor::KeepAnchor);
+        editor().setTextCursor(wider);
+        const QString before = editor().toPlainText();
+        QVERIFY(bar.replaceOne());
+        QCOMPARE(editor().toPlainText(), before);
     }
 
     void replaceAllIsOneChangeAndOneUndoStep()

@@ -1,14 +1,22 @@
 # Shared by the scripts that run the editor on a virtual display. Sourced, not run.
 
-# Starts Xvfb on a free display and exports DISPLAY; the caller kills $QRN_XVFB when done.
+# Starts Xvfb and exports DISPLAY; the caller kills $QRN_XVFB when done. Xvfb picks a free
+# display itself and names it on a pipe once it accepts clients (-displayfd), so no number is
+# guessed and nothing is polled: a first start that builds the font cache under load just takes
+# longer.
 qrn_start_xvfb() {
-    local display=":$((100 + RANDOM % 400))"
-    Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+    local pipe number
+    pipe=$(mktemp -u "${TMPDIR:-/tmp}/qrn-xvfb.XXXXXX")
+    mkfifo "$pipe"
+    Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$pipe" >/dev/null 2>&1 &
     QRN_XVFB=$!
-    export DISPLAY="$display"
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-    echo "Xvfb did not start." >&2
-    return 1
+    if ! read -r -t 120 number <"$pipe"; then
+        rm -f "$pipe"
+        echo "Xvfb did not start." >&2
+        return 1
+    fi
+    rm -f "$pipe"
+    export DISPLAY=":$number"
 }
 
 # Prints the id of the first window whose title matches the pattern, waiting up to 30 s.

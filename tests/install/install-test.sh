@@ -16,8 +16,8 @@ prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/qrn bin/qrn-convert lib/qrn/qrn lib/qrn/qrn-convert lib/qrn/KirikoDate.dat lib/qrn/EditerFontDate.dat \
          lib/qrn/Help/Index.html share/applications/jp.qrn.Qrn.desktop share/icons/hicolor/scalable/apps/jp.qrn.Qrn.svg \
-         share/mime/packages/jp.qrn.Qrn.xml share/metainfo/jp.qrn.Qrn.metainfo.xml share/man/man1/qrn.1 \
-         share/man/man1/qrn-convert.1; do
+         share/mime/packages/jp.qrn.Qrn.xml share/metainfo/jp.qrn.Qrn.metainfo.xml share/man/man1/qrn.1.gz \
+         share/man/man1/qrn-convert.1.gz share/doc/qrn/copyright share/doc/qrn/changelog.gz; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 
@@ -53,9 +53,14 @@ else
     echo "appstreamcli is not installed: the metadata is not validated"
 fi
 
-# The Debian package declares what the program needs of Qt.
+# The Debian package declares what the program needs of Qt, and lintian finds nothing wrong.
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
 deb=$(ls "$work"/qrn_*.deb)
+if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning --suppress-tags-from-file /dev/null "$deb" || fail "lintian"
+else
+    echo "lintian is not installed: the package is not checked"
+fi
 depends=$(dpkg-deb -f "$deb" Depends)
 for needed in libqt6core6 libqt6widgets6 libqt6webenginewidgets6; do
     grep -q "$needed" <<<"$depends" || fail "the package does not depend on $needed"

@@ -7,7 +7,7 @@ QRN_PACKAGES=(
     qt6-base-dev qt6-webengine-dev qt6-translations-l10n libgl-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev libmd4c-dev libmd4c-html0-dev
     fonts-noto-cjk xvfb xauth x11-utils xdotool imagemagick
-    desktop-file-utils appstream libgumbo-dev lintian dpkg-dev gzip
+    desktop-file-utils appstream libgumbo-dev libtidy-dev lintian dpkg-dev gzip
 )
 
 qrn_install_missing() {

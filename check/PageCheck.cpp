@@ -187,7 +187,9 @@ std::vector<PageProblem> describeProblems(const std::vector<TidyFinding> &findin
         const std::u16string closeWord(table.LookupJapaneseName(u"/" + fromAscii(element)));
         const std::u16string attributeWord(table.LookupJapaneseName(fromAscii(attribute)));
 
-        std::u16string sentence(row->sentence);
+        // Tidy names text where it names an element ("plain text"): not a notation word.
+        const bool text = element.find(' ') != std::string::npos;
+        std::u16string sentence(text ? std::u16string_view(u"ここには文字を置けません") : row->sentence);
         for (const auto &[mark, word] : {std::pair<std::u16string_view, std::u16string>{u"{open}", u"＜" + openWord + u"＞"},
                                          {u"{close}", u"＜" + closeWord + u"＞"},
                                          {u"{attribute}", attributeWord}}) {
@@ -200,7 +202,10 @@ std::vector<PageProblem> describeProblems(const std::vector<TidyFinding> &findin
         problem.sentence = std::move(sentence);
         problem.line = std::clamp(finding.line - 1, 0, int(starts.size()) - 1);
         const bool aboutClosing = finding.code == DISCARDING_UNEXPECTED;
-        problem.word = !attribute.empty() ? attributeWord : element.empty() ? std::u16string() : aboutClosing ? closeWord : openWord;
+        problem.word = !attribute.empty()          ? attributeWord
+                       : element.empty() || text ? std::u16string()
+                       : aboutClosing            ? closeWord
+                                                 : openWord;
         // An element left open is marked where it was opened, not where Tidy noticed it.
         if ((finding.code == MISSING_ENDTAG_BEFORE || finding.code == MISSING_ENDTAG_FOR) && !element.empty()) {
             std::size_t at = std::min(html.size(), starts[problem.line] + std::size_t(std::max(0, finding.column - 1)));

@@ -1,5 +1,6 @@
 #include "ConvertCommand.h"
 
+#include <check/PageCheck.h>
 #include <core/HenkanMod.h>
 #include <core/Version.h>
 #include <storage/DictionaryFile.h>
@@ -26,9 +27,13 @@ const char HelpText[] =
     "  qrn-convert to-html [--dict FILE] [--encoding E] [--strict] [INPUT [OUTPUT]]\n"
     "  qrn-convert to-tags [--dict FILE] [--encoding E] [--strict] [INPUT [OUTPUT]]\n"
     "  qrn-convert to-html|to-tags [--dict FILE] [--encoding E] --out-dir DIR FILE...\n"
+    "  qrn-convert check [--notes] [--dict FILE] [--encoding E] FILE...\n"
     "\n"
     "Converts Japanese-tag documents to HTML (to-html) or HTML to Japanese tags (to-tags)\n"
-    "with the editor's tag dictionary.\n"
+    "with the editor's tag dictionary. check converts each document and checks the page with\n"
+    "HTML Tidy, printing one line per problem, FILE:LINE: エラー: ... in the notation's words\n"
+    "(with --notes also 注意: ... for what HTML5 no longer has); it exits with 1 when any\n"
+    "エラー was found.\n"
     "\n"
     "  --dict FILE          dictionary in the KirikoDate.dat format\n"
     "                       (default: KirikoDate.dat in the program's folder)\n"
@@ -39,6 +44,7 @@ const char HelpText[] =
     "                       encoding cannot decode\n"
     "  --out-dir DIR        convert every FILE into DIR, as NAME.html (to-html) or\n"
     "                       NAME.qrnf (to-tags)\n"
+    "  --notes              check: print the notes (注意) too\n"
     "  --help               show this text\n"
     "  --version            show the version\n"
     "\n"
@@ -61,7 +67,7 @@ const char HelpText[] =
     "Exit status: 0 success, 1 a file could not be read or written (or, with --strict, held\n"
     "undecodable bytes), 2 wrong usage.\n";
 
-enum class Direction { ToHtml, ToTags };
+enum class Direction { ToHtml, ToTags, Check };
 
 struct Options {
     Direction direction = Direction::ToHtml;
@@ -69,6 +75,7 @@ struct Options {
     TextFormat dictionaryEncoding = TextEncoding::ShiftJis;
     std::optional<TextFormat> encoding; // none: detected on reading, as the editor does
     bool strict = false;
+    bool notes = false;
     QString outDir;
     bool hasOutDir = false;
     QStringList operands;
@@ -102,12 +109,13 @@ struct CommandLine {
     QCommandLineOption encoding{QStringLiteral("encoding"), QString(), QStringLiteral("E")};
     QCommandLineOption dictEncoding{QStringLiteral("dict-encoding"), QString(), QStringLiteral("E")};
     QCommandLineOption strict{QStringLiteral("strict")};
+    QCommandLineOption notes{QStringLiteral("notes")};
     QCommandLineOption outDir{QStringLiteral("out-dir"), QString(), QStringLiteral("DIR")};
     bool parsed = false;
 
     explicit CommandLine(const QStringList &args)
     {
-        parser.addOptions({help, version, dict, encoding, dictEncoding, strict, outDir});
+        parser.addOptions({help, version, dict, encoding, dictEncoding, strict, notes, outDir});
         parsed = parser.parse(QStringList{QStringLiteral("qrn-convert")} + args);
     }
 
@@ -148,6 +156,17 @@ std::optional<UsageError> readOptions(const CommandLine &line, Options &opt)
         opt.dictionaryEncoding = *enc;
     }
     opt.strict = line.parser.isSet(line.strict);
+    opt.notes = line.parser.isSet(line.notes);
+    if (opt.notes && opt.direction != Direction::Check)
+        return UsageError{QStringLiteral("--notes is for check only")};
+    if (opt.direction == Direction::Check) {
+        opt.operands = line.parser.positionalArguments().mid(1);
+        if (line.parser.isSet(line.outDir))
+            return UsageError{QStringLiteral("check writes no files: --out-dir is for to-html and to-tags")};
+        if (opt.operands.isEmpty())
+            return UsageError{QStringLiteral("check needs at least one file")};
+        return std::nullopt;
+    }
     opt.hasOutDir = line.parser.isSet(line.outDir);
     if (opt.hasOutDir)
         opt.outDir = line.parser.value(line.outDir);
@@ -348,6 +367,44 @@ public:
         return ConvertOk;
     }
 
+    // Each document checked; a line per problem on standard output, as compilers write them.
+    int check()
+    {
+        int status = ConvertOk;
+        for (const QString &input : m_opt.operands) {
+            const bool standardInput = input == QLatin1String("-");
+            ReadBytesResult read = standardInput ? readDeviceBytes(m_in, QStringLiteral("standard input")) : readFileBytes(input);
+            if (!read.ok) {
+                say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
+                status = ConvertFileError;
+                continue;
+            }
+            const QString name = standardInput ? QStringLiteral("standard input") : input;
+            InputText text = inputText(std::move(read.bytes), m_opt.encoding, Direction::ToHtml);
+            if (!reportUndecodable(m_err, m_opt, text, name)) {
+                status = ConvertFileError;
+                continue;
+            }
+            QByteArray lines;
+            for (const PageProblem &problem : checkDocument(toU16View(text.text), m_henkan.tagTable())) {
+                if (problem.level == ProblemLevel::Error)
+                    status = ConvertFileError;
+                else if (!m_opt.notes)
+                    continue;
+                lines += QStringLiteral("%1:%2: %3: %4\n")
+                             .arg(name)
+                             .arg(problem.line + 1)
+                             .arg(fromU16(std::u16string(levelLabel(problem.level))), fromU16(problem.sentence))
+                             .toUtf8();
+            }
+            if (m_out.write(lines) != lines.size()) {
+                say(m_err, QStringLiteral("cannot write standard output: %1").arg(m_out.errorString()));
+                return ConvertFileError;
+            }
+        }
+        return status;
+    }
+
     // Every input into --out-dir; the outputs made durable together, then put in place.
     int many()
     {
@@ -417,11 +474,13 @@ int runConvertCommand(const QStringList &args, const QString &programFolder, QIO
         opt.direction = Direction::ToHtml;
     else if (positional[0] == QLatin1String("to-tags"))
         opt.direction = Direction::ToTags;
+    else if (positional[0] == QLatin1String("check"))
+        opt.direction = Direction::Check;
     else
-        return usage(QStringLiteral("unknown command '%1' (use to-html or to-tags)").arg(positional[0]));
+        return usage(QStringLiteral("unknown command '%1' (use to-html, to-tags or check)").arg(positional[0]));
     if (const auto error = readOptions(line, opt))
         return usage(error->message);
-    if (const auto error = checkOutputs(opt))
+    if (const auto error = opt.direction == Direction::Check ? std::nullopt : checkOutputs(opt))
         return usage(error->message);
 
     const QString dictionary =
@@ -440,6 +499,8 @@ int runConvertCommand(const QStringList &args, const QString &programFolder, QIO
                      .arg(TagTable::MaxTagCount + 1));
 
     Converter converter(opt, henkan, in, out, err);
+    if (opt.direction == Direction::Check)
+        return converter.check();
     return opt.hasOutDir ? converter.many() : converter.single();
 }
 

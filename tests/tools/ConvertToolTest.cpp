@@ -365,6 +365,41 @@ private slots:
         QVERIFY2(r.err.contains(QStringLiteral("standard output")), qPrintable(r.err));
     }
 
+    // check: a line per problem as compilers print them, 1 when an error was found, 0 for notes
+    // alone (printed with --notes), 2 for wrong usage; run in the process itself.
+    void checkReportsProblemsAsCompilersDo_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out"); // %1: the folder
+        QTest::newRow("an error") << QStringList{QStringLiteral("check"), QStringLiteral("open.qrnf")} << 1
+                                  << QStringLiteral("%1/open.qrnf:3: エラー: ＜太字＞ が閉じられていません（＜太字終わり＞ がありません）\n");
+        QTest::newRow("notes alone") << QStringList{QStringLiteral("check"), QStringLiteral("note.qrnf")} << 0 << QString();
+        QTest::newRow("notes shown") << QStringList{QStringLiteral("check"), QStringLiteral("--notes"), QStringLiteral("note.qrnf")} << 0
+                                     << QStringLiteral("%1/note.qrnf:1: 注意: 文書型の宣言（<!DOCTYPE html>）がありません\n");
+        QTest::newRow("no file") << QStringList{QStringLiteral("check")} << 2 << QString();
+        QTest::newRow("notes without check") << QStringList{QStringLiteral("to-html"), QStringLiteral("--notes")} << 2 << QString();
+    }
+
+    void checkReportsProblemsAsCompilersDo()
+    {
+        QFETCH(QStringList, args);
+        // The delivered dictionary has no word for the document type: its note is not printed.
+        writeFile(QStringLiteral("open.qrnf"), sjis(QStringLiteral("＜ページ＞＜ヘッド＞＜タイトル＞t＜タイトル終わり＞＜ヘッド終わり＞\r\n\r\n"
+                                                                    "＜全体＞＜太字＞開いたまま\r\n＜全体終わり＞＜ページ終わり＞\r\n")));
+        writeFile(QStringLiteral("note.qrnf"), sjis(QStringLiteral("＜ページ＞＜ヘッド＞＜タイトル＞t＜タイトル終わり＞＜ヘッド終わり＞＜全体＞x＜全体終わり＞＜ページ終わり＞\r\n")));
+        for (QString &a : args)
+            if (a.endsWith(QLatin1String(".qrnf")))
+                a = path(a);
+        QBuffer in, printed, err;
+        in.open(QIODevice::ReadOnly);
+        printed.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        QTEST(runConvertCommand(args, m_dir.path(), in, printed, err), "status");
+        QFETCH(QString, out);
+        QCOMPARE(QString::fromUtf8(printed.data()), out.isEmpty() ? QString() : out.arg(m_dir.path()));
+    }
+
     // A standard output that takes only part of what is written (a pipe closed mid-way) fails
     // the run; checked in the process itself, with a device that takes 100 bytes at most.
     void shortWriteToStandardOutputFails()

@@ -7,6 +7,7 @@
 #include <editor/FindBar.h>
 #include <editor/HighlightColors.h>
 #include <editor/LineNumberArea.h>
+#include <editor/PageChecker.h>
 #include <editor/TagCompleter.h>
 #include <editor/TagHighlighter.h>
 #include <storage/TextCodec.h>
@@ -602,6 +603,35 @@ private slots:
         const QString back = editor().text();
         const int diff = int(std::mismatch(back.begin(), back.begin() + std::min(back.size(), text.size()), text.begin()).first - back.begin());
         QVERIFY2(back == text, qPrintable(QStringLiteral("%1 %2 %3 %4").arg(diff).arg(back.size()).arg(text.size()).arg(back.mid(diff, 10).toHtmlEscaped())));
+    }
+
+    // The page check while writing: a word left open is marked at its line in the notation's
+    // words, listed, reached with F8; a result for a text changed since is not shown.
+    void pageCheckMarksTheWordThatMadeTheProblem()
+    {
+        PageChecker &checker = *editor().pageChecker();
+        checker.setNotesShown(false); // the page has no document type: a note, switched off
+        const QString head = QStringLiteral("＜ページ＞＜ヘッド＞＜タイトル＞t＜タイトル終わり＞＜ヘッド終わり＞\r\n＜全体＞\r\n");
+        editor().setText(head + QStringLiteral("文\r\n＜太字＞開いたまま\r\n＜全体終わり＞＜ページ終わり＞"));
+        checker.checkNow();
+        // Changed while the check runs: that result is dropped, the new text is checked.
+        editor().setText(head + QStringLiteral("文\r\n文\r\n＜太字＞開いたまま\r\n＜全体終わり＞＜ページ終わり＞"));
+        checker.checkNow();
+        QTRY_VERIFY_WITH_TIMEOUT(!checker.problems().empty() && checker.problems().front().level == ProblemLevel::Error, 10000);
+        const PageProblem &open = checker.problems().front();
+        QCOMPARE(open.line, 4);
+        const QList<QTextEdit::ExtraSelection> marks = editor().extraSelections();
+        QCOMPARE(marks.size(), 1);
+        QCOMPARE(marks[0].cursor.selectedText(), QStringLiteral("太字"));
+        QCOMPARE(marks[0].cursor.block().blockNumber(), 4);
+        QCOMPARE(marks[0].format.underlineStyle(), QTextCharFormat::WaveUnderline);
+        QVERIFY(checker.panel()->isVisible() && checker.panel()->count() == 1);
+        QVERIFY(checker.panel()->item(0)->text().contains(QStringLiteral("＜太字＞ が閉じられていません")));
+        setCaret(0);
+        QTest::keyClick(&editor(), Qt::Key_F8);
+        QCOMPARE(editor().textCursor().blockNumber(), 4);
+        QCOMPARE(toolTipOver(editor(), marks[0].cursor.selectionStart() + 1),
+                 Qt::convertFromPlainText(QStringLiteral("＜太字＞ が閉じられていません（＜太字終わり＞ がありません）")));
     }
 };
 

@@ -1,17 +1,19 @@
 #include "EditorText.h"
 
-#include <dialogs/ColorValue.h>
-
 #include "FindBar.h"
 #include "LineNumberArea.h"
 #include "LinePieces.h"
+#include "PageChecker.h"
 #include "TagCompleter.h"
 #include "TagHighlighter.h"
+
+#include <dialogs/ColorValue.h>
 #include <dialogs/DialogService.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -30,6 +32,7 @@ EditorText::EditorText(QWidget *parent)
     m_highlighter = new TagHighlighter(document());
     m_completer = new TagCompleter(*this, *m_highlighter);
     m_findBar = new FindBar(*this);
+    m_checker = new PageChecker(*this, this);
     m_lineNumbers = new LineNumberArea(*this, [this] {
         QList<LineNumberArea::Number> numbers;
         const qreal bottom = viewport()->height();
@@ -51,6 +54,7 @@ EditorText::EditorText(QWidget *parent)
         return numbers;
     });
     connect(m_findBar, &FindBar::layoutChanged, this, &EditorText::updateMargins);
+    connect(m_checker, &PageChecker::problemsChanged, this, &EditorText::updateMargins);
     connect(this, &QPlainTextEdit::blockCountChanged, this, &EditorText::updateMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
         if (dy)
@@ -105,6 +109,7 @@ void EditorText::setTagTable(const TagTable *table)
 {
     m_completer->setTagTable(table);
     m_highlighter->setTagTable(table);
+    m_checker->setTagTable(table);
 }
 
 void EditorText::rehighlightAll()
@@ -116,11 +121,45 @@ void EditorText::rehighlightAll()
 void EditorText::updateMargins()
 {
     const int left = m_lineNumbers->preferredWidth();
-    const int bottom = !m_findBar->isHidden() ? m_findBar->sizeHint().height() : 0;
-    setViewportMargins(left, 0, 0, bottom);
+    const int bar = !m_findBar->isHidden() ? m_findBar->sizeHint().height() : 0;
+    QListWidget *panel = m_checker->panel();
+    const int list = !panel->isHidden() ? QFontMetrics(panel->font()).height() * 5 + 6 : 0;
+    setViewportMargins(left, 0, 0, bar + list);
     const QRect text = viewport()->geometry();
     m_lineNumbers->setGeometry(text.left() - left, text.top(), left, text.height());
-    m_findBar->setGeometry(text.left() - left, text.bottom() + 1, text.width() + left, bottom);
+    panel->setGeometry(text.left() - left, text.bottom() + 1, text.width() + left, list);
+    m_findBar->setGeometry(text.left() - left, text.bottom() + 1 + list, text.width() + left, bar);
+}
+
+void EditorText::setProblemMarks(const QList<Mark> &marks)
+{
+    QList<QTextEdit::ExtraSelection> selections;
+    m_problemTips.clear();
+    for (const Mark &mark : marks) {
+        QTextBlock block = blockOfDocumentLine(mark.line);
+        if (!block.isValid() || mark.word.isEmpty())
+            continue;
+        // The word in its line, the pieces of a long line included.
+        int at = -1;
+        for (QTextBlock b = block; b.isValid() && (b == block || continuesLine(b)); b = b.next()) {
+            if (const int found = int(b.text().indexOf(mark.word)); found >= 0) {
+                at = b.position() + found;
+                break;
+            }
+        }
+        if (at < 0)
+            continue;
+        QTextEdit::ExtraSelection selection;
+        selection.cursor = QTextCursor(document());
+        selection.cursor.setPosition(at);
+        selection.cursor.setPosition(at + int(mark.word.size()), QTextCursor::KeepAnchor);
+        // Errors in orange, notes in a quiet blue: apart from the red of an unknown word.
+        selection.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+        selection.format.setUnderlineColor(mark.error ? QColor(0xE0, 0x70, 0x00) : QColor(0x60, 0x88, 0xB0));
+        selections.append(selection);
+        m_problemTips.append({selection.cursor, mark.sentence});
+    }
+    setExtraSelections(selections);
 }
 
 void EditorText::resizeEvent(QResizeEvent *event)
@@ -174,6 +213,10 @@ void EditorText::keyPressEvent(QKeyEvent *event)
             m_findBar->findNext();
         return;
     }
+    if (key == Qt::Key_F8 && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)) {
+        m_checker->goToNext(modifiers == Qt::ShiftModifier);
+        return;
+    }
     if (key == Qt::Key_Escape && modifiers == Qt::NoModifier && !m_findBar->isHidden()) {
         m_findBar->closeBar();
         return;
@@ -215,6 +258,10 @@ bool EditorText::viewportEvent(QEvent *event)
 
 QString EditorText::toolTipAt(const QPoint &point) const
 {
+    const int position = cursorForPosition(point).position();
+    for (const auto &[marked, sentence] : m_problemTips)
+        if (position >= marked.selectionStart() && position < marked.selectionEnd())
+            return sentence;
     const QTextBlock block = cursorForPosition(point).block();
     const QTextLayout *layout = block.layout();
     if (!block.isValid() || !layout)

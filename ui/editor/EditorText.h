@@ -4,6 +4,7 @@
 #include <storage/SettingsFile.h>
 
 #include <QPlainTextEdit>
+#include <QTextCursor>
 
 #include <cstdint>
 
@@ -11,6 +12,7 @@ namespace qrn {
 
 class DialogService;
 class FindBar;
+class PageChecker;
 class LineNumberArea;
 class TagCompleter;
 class TagHighlighter;
@@ -65,7 +67,17 @@ public:
     // After the dictionary changed: every word is checked again, the completion list rebuilt.
     void rehighlightAll();
 
+    // A problem the page check found, marked with a wavy line under its word in its line.
+    struct Mark {
+        int line; // 0-based document line
+        QString word;
+        QString sentence; // the tooltip over the word
+        bool error;       // an error, or a note
+    };
+    void setProblemMarks(const QList<Mark> &marks);
+
     TagHighlighter *highlighter() const { return m_highlighter; }
+    PageChecker *pageChecker() const { return m_checker; }
     TagCompleter *completer() const { return m_completer; }
     FindBar *findBar() const { return m_findBar; }
     LineNumberArea *lineNumberArea() const { return m_lineNumbers; }
@@ -92,6 +104,8 @@ private:
     TagCompleter *m_completer;
     FindBar *m_findBar;
     LineNumberArea *m_lineNumbers;
+    PageChecker *m_checker;
+    QList<std::pair<QTextCursor, QString>> m_problemTips; // marked words and their sentences
 
 
     std::int32_t m_backColor;

@@ -61,10 +61,12 @@ public:
     QLabel *StaDate;
     QLabel *StaTime;
     QLabel *StaEncoding; // the document's encoding, at the right of the status bar
+    QLabel *StaProblems; // "問題 N 件": what the page check found
     std::unique_ptr<DialogService> CoDi;
 
     QAction *mmnyNew, *mmnyOpen, *mnySave, *mmnyName, *mmnyHTMLSave, *mmnyHtmlHenkan, *mmnyExit;
     QAction *mmnyAll, *mmnyDate, *mmnyHtmlHyozi;
+    QAction *mmnyProblems, *mmnyNotes; // the page check's panel and its notes
     QAction *mmnyFont, *mmnyEditerColor, *mmnyFontColor, *mmnyNewTag;
     QAction *mmnyBack, *mmnyNext, *mmnyKousin, *mmnyHand;
     QAction *mmnyHelp, *mmnyAbout;

@@ -5,6 +5,7 @@
 
 #include <core/HenkanMod.h>
 #include <editor/EditorText.h>
+#include <editor/PageChecker.h>
 #include <preview/PreviewRefresh.h>
 #include <preview/PreviewView.h>
 
@@ -49,6 +50,16 @@ void MainForm::buildMenus()
     mmnyDate = item(mnyEdit, QStringLiteral("日付と時刻"), [this] { mmnyDate_Click(); }, this);
     mnyEdit->addSeparator();
     mmnyHtmlHyozi = item(mnyEdit, QStringLiteral("HTML表示(&H)"), [this] { mmnyHtmlHyozi_Click(); }, this);
+    // The page check's items, after the menu's own.
+    mnyEdit->addSeparator();
+    mmnyProblems = mnyEdit->addAction(QStringLiteral("問題の一覧(&P)"));
+    mmnyProblems->setCheckable(true);
+    mmnyProblems->setChecked(true);
+    connect(mmnyProblems, &QAction::toggled, this, [this](bool on) { MainText->pageChecker()->setPanelWanted(on); });
+    mmnyNotes = mnyEdit->addAction(QStringLiteral("注意も表示する(&N)"));
+    mmnyNotes->setCheckable(true);
+    mmnyNotes->setChecked(true);
+    connect(mmnyNotes, &QAction::toggled, this, [this](bool on) { MainText->pageChecker()->setNotesShown(on); });
 
     QMenu *mnySettei = bar->addMenu(QStringLiteral("設定(&S)"));
     mmnyFont = item(mnySettei, QStringLiteral("フォント(&F)"), [this] { mmnyFont_Click(); }, this);
@@ -116,6 +127,10 @@ void MainForm::buildPanes(const BrowserFactory &createBrowser)
     statusBar()->addPermanentWidget(StaTime);
     StaEncoding = new QLabel;
     statusBar()->addPermanentWidget(StaEncoding);
+    StaProblems = new QLabel;
+    statusBar()->addPermanentWidget(StaProblems);
+    connect(MainText->pageChecker(), &PageChecker::problemsChanged, StaProblems,
+            [this](int count) { StaProblems->setText(QStringLiteral("問題 %1 件").arg(count)); });
     // How far a large document has been put into the editor, while it is.
     auto *loading = new QProgressBar;
     loading->setRange(0, 100);

@@ -43,6 +43,12 @@ const Row Rows[] = {
     {ELEMENT_VERS_MISMATCH_WARN, ProblemLevel::Note, u"{open} は HTML5 では使われなくなりました", 0, -1},
 };
 
+// The most problems told about one page, as validators stop at some number: a page with more
+// has its first ones fixed first.
+constexpr std::size_t MaxProblems = 500;
+// How far back the opening of an element left open is looked for.
+constexpr std::size_t MaxLookBack = 64 * 1024;
+
 const Row *rowOf(int code)
 {
     for (const Row &row : Rows)
@@ -208,13 +214,17 @@ std::vector<PageProblem> describeProblems(const std::vector<TidyFinding> &findin
                                                  : openWord;
         // An element left open is marked where it was opened, not where Tidy noticed it.
         if ((finding.code == MISSING_ENDTAG_BEFORE || finding.code == MISSING_ENDTAG_FOR) && !element.empty()) {
+            // Not further back than a page's worth: each finding stays cheap on a huge one-line page.
             std::size_t at = std::min(html.size(), starts[problem.line] + std::size_t(std::max(0, finding.column - 1)));
-            while (at > 0 && !opensElement(html, --at, element)) {
+            const std::size_t limit = at > MaxLookBack ? at - MaxLookBack : 0;
+            while (at > limit && !opensElement(html, --at, element)) {
             }
-            if (opensElement(html, at, element))
+            if (at < html.size() && opensElement(html, at, element))
                 problem.line = int(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin()) - 1;
         }
         problems.push_back(std::move(problem));
+        if (problems.size() >= MaxProblems)
+            break;
     }
     std::stable_sort(problems.begin(), problems.end(), [](const PageProblem &a, const PageProblem &b) { return a.line < b.line; });
     return problems;

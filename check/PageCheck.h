@@ -40,7 +40,8 @@ struct PageProblem {
 // message callback; the ones QRN does not show are dropped here.
 std::vector<TidyFinding> tidyPage(std::u16string_view html);
 
-// The findings as problems, in the dictionary's words (the HTML name where it has none), by line.
+// The findings as problems, in the dictionary's words (the HTML name where it has none), by
+// line; the first 500 at most.
 // `html` is the page the findings are about.
 std::vector<PageProblem> describeProblems(const std::vector<TidyFinding> &findings, std::u16string_view html,
                                           const TagTable &table);

@@ -135,9 +135,18 @@ void EditorText::setProblemMarks(const QList<Mark> &marks)
 {
     QList<QTextEdit::ExtraSelection> selections;
     m_problemTips.clear();
+    // One pass over the blocks: the marks come in line order.
+    QTextBlock block = document()->firstBlock();
+    int line = 0;
     for (const Mark &mark : marks) {
-        QTextBlock block = blockOfDocumentLine(mark.line);
-        if (!block.isValid() || mark.word.isEmpty())
+        while (block.isValid() && line < mark.line) {
+            block = block.next();
+            if (block.isValid() && !continuesLine(block))
+                ++line;
+        }
+        if (!block.isValid())
+            break;
+        if (mark.word.isEmpty())
             continue;
         // The word in its line, the pieces of a long line included.
         int at = -1;

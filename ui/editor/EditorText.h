@@ -40,6 +40,7 @@ public:
     void setText(const QString &text) override;
     // Stops a load in progress where it is (the program is ending).
     void abandonLoading() { m_abandonLoading = true; }
+    bool isLoading() const { return m_loading; }
     // The 0-based document line a block of the widget shows part of.
     int documentLine(const QTextBlock &block) const;
     // The first block that shows the 0-based document line.

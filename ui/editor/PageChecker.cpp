@@ -71,6 +71,10 @@ void PageChecker::start()
         return;
     if (m_watcher.isRunning())
         return; // the newest text is checked when this one is done
+    if (m_editor.isLoading()) {
+        m_still.start(); // not a half-loaded text
+        return;
+    }
     m_checking = m_generation;
     // The worker gets a page of its own: nothing it reads changes under it.
     m_checkedHtml = ToHtml(toU16View(m_editor.text()), *m_table);

@@ -124,17 +124,6 @@ TEST(TagFileWriting, WritesOneLineWithoutTheBuiltInEntry)
     EXPECT_EQ(WriteTagFileText(table), u"見出し,h1,8,＜見出し＞ | ユーザー定義タグ | <h1>,負,n,-32768,,EndTagCom");
 }
 
-TEST(TagFileWriting, WriteThenReadGivesTheSameTable)
-{
-    TagTable table;
-    table.AddTagEntry(u"ページ", u"page", 7, u"hand edited");
-    table.AddTagEntry(u"色", u"color", 6, u"");
-    table.AddTagEntry(u"x", u"", -1, u"説明 | <x>");
-    TagTable reread;
-    const TagFileReadResult result = ReadTagFileText(WriteTagFileText(table), reread);
-    EXPECT_TRUE(result.markerFound);
-    EXPECT_EQ(reread.entries(), table.entries());
-}
 
 // Which fields the unquoted file gives back, checked against the writer and the reader themselves:
 // the rule and the format must agree in every place of a record.

@@ -1,7 +1,6 @@
 #include "TestTables.h"
 
 #include <core/HenkanMod.h>
-#include <core/NewDocumentTemplate.h>
 
 #include <gtest/gtest.h>
 
@@ -56,35 +55,7 @@ TEST(ToHtml, TranslatesEveryWordOfATagValuesIncluded)
     EXPECT_EQ(ToHtml(u"      ＜全体　背景色＝「白」＞", table), u"      <body bgcolor=\"white\">");
 }
 
-TEST(ToHtml, TemplateWithBuiltInEntryOnlyKeepsLayout)
-{
-    const std::u16string expected = u"<html>\r\n"
-                                    u"      <ヘッド>\r\n"
-                                    u"          <タイトル><タイトル終わり>\r\n"
-                                    u"      <ヘッド終わり>\r\n"
-                                    u"      <全体 背景色=\"白\">\r\n"
-                                    u"      <書体 色=\"黒\">\r\n"
-                                    u"\r\n"
-                                    u"      <書体終わり>\r\n"
-                                    u"      <全体終わり>\r\n"
-                                    u"<ページ終わり>";
-    EXPECT_EQ(ToHtml(NewDocumentTemplate(), TagTable()), expected);
-}
 
-TEST(ToHtml, TemplateWithDictionaryBecomesHtml)
-{
-    const std::u16string expected = u"<html>\r\n"
-                                    u"      <head>\r\n"
-                                    u"          <title></title>\r\n"
-                                    u"      </head>\r\n"
-                                    u"      <body bgcolor=\"white\">\r\n"
-                                    u"      <font color=\"black\">\r\n"
-                                    u"\r\n"
-                                    u"      </font>\r\n"
-                                    u"      </body>\r\n"
-                                    u"</html>";
-    EXPECT_EQ(ToHtml(NewDocumentTemplate(), test::sampleTable()), expected);
-}
 
 TEST(ToHtml, LookupRulesApplyInsideTags)
 {

@@ -49,12 +49,10 @@ private slots:
 
     void documentLineEnds_data();
     void documentLineEnds();
-    void writeKeepsOldFileWhenItCannotComplete();
     void writeThatFailsPartWayKeepsTheOldFile_data();
     void writeThatFailsPartWayKeepsTheOldFile();
     void writeKeepsPermissionsAndWritesDevicesInPlace();
     void readRefusesInputPastTheLimit();
-    void scratchWriteReplacesTheFileAndLeavesNothingElse();
     void stagedWritesChangeNothingUntilCommitted();
 
     void dictionaryFileRoundTrip();
@@ -312,18 +310,6 @@ void StorageTest::documentLineEnds()
     QCOMPARE(read.text, text);
 }
 
-void StorageTest::writeKeepsOldFileWhenItCannotComplete()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("doc.qrnf"));
-    QVERIFY(writeBytes(path, "old"));
-    // A target inside a folder that does not exist cannot be written; nothing is left behind.
-    const FileResult bad = writeTextFile(dir.filePath(QStringLiteral("missing/x.qrnf")), QStringLiteral("new"),
-                                         TextEncoding::ShiftJis, Unmappable::QuestionMark);
-    QVERIFY(!bad.ok);
-    QVERIFY(bad.error.contains(QStringLiteral("missing/x.qrnf")));
-    QCOMPARE(readAllBytes(path), QByteArray("old"));
-}
 
 void StorageTest::writeThatFailsPartWayKeepsTheOldFile_data()
 {
@@ -412,16 +398,6 @@ void StorageTest::readRefusesInputPastTheLimit()
     QCOMPARE(whole.bytes.size(), 5000);
 }
 
-void StorageTest::scratchWriteReplacesTheFileAndLeavesNothingElse()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Kiriko_WaitFile.htm"));
-    QVERIFY(writeScratchFileAtomically(path, "first").ok);
-    QVERIFY(writeScratchFileAtomically(path, "second").ok);
-    QCOMPARE(readAllBytes(path), QByteArray("second"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Kiriko_WaitFile.htm")});
-    QVERIFY(!writeScratchFileAtomically(dir.filePath(QStringLiteral("gone/x.htm")), "x").ok);
-}
 
 void StorageTest::dictionaryFileRoundTrip()
 {

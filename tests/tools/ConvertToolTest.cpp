@@ -93,17 +93,6 @@ private slots:
         QCOMPARE(version.out, QByteArray("qrn-convert ") + VersionText + '\n');
     }
 
-    void templateConvertsWithDeliveredDictionary()
-    {
-        writeFile(QStringLiteral("template.qrnf"), sjis(fromU16(NewDocumentTemplate()) + QStringLiteral("\r\n")));
-        const Run r = run({QStringLiteral("to-html"), path(QStringLiteral("template.qrnf")), path(QStringLiteral("t.html"))});
-        QCOMPARE(r.status, 0);
-        QCOMPARE(r.out, QByteArray());
-        QCOMPARE(readAllBytes(path(QStringLiteral("t.html"))),
-                 QByteArray("<html>\r\n      <head>\r\n          <title></title>\r\n      </head>\r\n"
-                            "      <body bgcolor=\"white\">\r\n      <font color=\"black\">\r\n\r\n"
-                            "      </font>\r\n      </body>\r\n</html>\r\n"));
-    }
 
     void standardInputToStandardOutputBothWays()
     {

@@ -52,7 +52,6 @@ class DialogsTest : public QObject {
 
 private slots:
     void tagEditorOpensWithTheUserDefinedEntries();
-    void addingAnHtmlTagAndACommand();
     void addButtonNeedsBothBoxes();
     void enterAddsAndEscClosesOnlyAnEmptyEditor();
     void entryLabelsShowMarkupAsText();
@@ -89,20 +88,6 @@ void DialogsTest::tagEditorOpensWithTheUserDefinedEntries()
     QCOMPARE(editor.List1->geometry(), QRect(8, 152, 289, 340));
 }
 
-void DialogsTest::addingAnHtmlTagAndACommand()
-{
-    TagTable table;
-    ScriptedMessageBoxes boxes;
-    NewTag editor(table, boxes);
-    add(editor, QStringLiteral("h1"), QStringLiteral("見出し"));
-    QCOMPARE(rows(editor.List1), QStringList{QStringLiteral("見出し")});
-    QVERIFY(editor.Text1->text().isEmpty() && editor.Text2->text().isEmpty());
-    QVERIFY(!editor.Command2->isEnabled());
-    QCOMPARE(table[1], (TagEntry{u"見出し", u"h1", 8, u"＜見出し＞ | ユーザー定義タグ | <h1>"}));
-
-    add(editor, QStringLiteral("strong"), QStringLiteral("強く"), true);
-    QCOMPARE(table[2], (TagEntry{u"強く", u"strong", 9, u""}));
-}
 
 void DialogsTest::addButtonNeedsBothBoxes()
 {
@@ -330,7 +315,6 @@ void DialogsTest::entriesAddedHereSurviveExitAndRestart()
     QVERIFY(h.form->Form_Load());
     NewTag reopened(h.henkan.tagTable(), h.boxes);
     QCOMPARE(rows(reopened.List1), QStringList{QStringLiteral("大見出し")});
-    h.verifyScriptsUsed();
 }
 
 void DialogsTest::helpWindowIsOneInstanceWithMargins()

@@ -305,16 +305,6 @@ private slots:
         QCOMPARE(toolTipOver(editor(), 2), Qt::convertFromPlainText(QStringLiteral("辞書にない語です：「漢&amp;字」")));
     }
 
-    void wordAddedToTheDictionaryLosesItsMarkAfterRehighlighting()
-    {
-        editor().setText(QStringLiteral("＜見出1＞"));
-        QCOMPARE(formatAt(editor(), 0, 1).underlineStyle(), QTextCharFormat::WaveUnderline);
-        m_table.AddTagEntry(u"見出1", u"h1", 8, u"＜見出1＞ | ユーザー定義タグ | <h1>");
-        editor().rehighlightAll();
-        QCOMPARE(formatAt(editor(), 0, 1).underlineStyle(), QTextCharFormat::NoUnderline);
-        QCOMPARE(colorAt(editor(), 0, 1), editor().highlighter()->colors().tagName);
-        QVERIFY(m_table.DeleteTagEntry(u"見出1"));
-    }
 
     // --- Completion --------------------------------------------------------------------------
 

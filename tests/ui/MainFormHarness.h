@@ -41,7 +41,9 @@ struct MainFormHarness {
     // A box or dialog nobody scripted fails the test, whether or not it checked the scripts itself.
     ~MainFormHarness()
     {
-        if (!boxes.unexpected.isEmpty() || (dialogs && dialogs->unexpected > 0))
+        // ... and every scripted one was shown.
+        if (!boxes.unexpected.isEmpty() || (dialogs && dialogs->unexpected > 0) || !boxes.allAnswered()
+            || (dialogs && !dialogs->allAnswered()))
             QTest::qFail(qPrintable(QStringLiteral("a message box or dialog was shown that the test did not script: ")
                                     + boxes.unexpected.join(QLatin1Char('|'))),
                          __FILE__, __LINE__);

@@ -71,7 +71,6 @@ void MainFormTest::startUpShowsTheTemplateAsAnUnchangedDocument()
     QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN"));
     h.brw().finishLoad();
     QCOMPARE(h.form->windowTitle(), QStringLiteral("QRN - [QRNドキュメント]"));
-    h.verifyScriptsUsed();
 }
 
 void MainFormTest::startUpWithoutDictionaryShowsMessageAndWritesNothing()
@@ -83,7 +82,6 @@ void MainFormTest::startUpWithoutDictionaryShowsMessageAndWritesNothing()
     QCOMPARE(h.boxes.calls.value(0).text, QStringLiteral("データを読み込めません。"));
     QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("EditerFontDate.dat")});
     QVERIFY(h.brw().navigations.isEmpty());
-    h.verifyScriptsUsed();
 }
 
 void MainFormTest::startUpWithoutSettingsShowsMessageAndLeavesNoScratchFile()
@@ -94,7 +92,6 @@ void MainFormTest::startUpWithoutSettingsShowsMessageAndLeavesNoScratchFile()
     QVERIFY(!h.form->Form_Load());
     QCOMPARE(h.boxes.calls.value(0).text, QStringLiteral("データを読み込めません。"));
     QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("KirikoDate.dat")});
-    h.verifyScriptsUsed();
 }
 
 void MainFormTest::everyTextChangeMarksTheDocumentAndAppearanceDoesNot()
@@ -248,7 +245,6 @@ void MainFormTest::tagEditorAndAboutBoxOpenThroughTheSeam()
     QVERIFY(!underlined());
     h.form->mmnyAbout->trigger();
     QCOMPARE(h.windows.aboutRuns, 1);
-    h.verifyScriptsUsed();
 }
 
 void MainFormTest::paletteRefreshesOnlyWhenAsked()

@@ -200,7 +200,6 @@ private slots:
     void clickedLinksLeadNowhereOffTheMachine();
     void unwritableScratchFileShowsThePageFromMemory();
     void previewFollowsLinesBothWays();
-    void refreshOfTheSamePageKeepsScrollPosition();
     void burstOfChangesShowsOnlyFinishedVersionsInPlace();
     void textChangesArePatchedOnlyWhereAReloadWouldAgree();
     void mainWindowTitleFollowsTheRealPane();
@@ -562,20 +561,6 @@ void WebPreviewTest::previewFollowsLinesBothWays()
     QCOMPARE(clicked.first().first().toInt(), 105);
 }
 
-void WebPreviewTest::refreshOfTheSamePageKeepsScrollPosition()
-{
-    ShownPage page;
-    QVERIFY(page.load(longPage(300)));
-    runJs(page.view(), QStringLiteral("window.scrollTo(0, 600)"));
-    QTRY_COMPARE(page.scrollY(), 600);
-
-    PaneWatch watch(page.pane);
-    QVERIFY(page.load(longPage(300, QStringLiteral("<b>追加</b>"))));
-    QVERIFY(page.text().contains(QStringLiteral("追加")));
-    QCOMPARE(page.scrollY(), 600);
-    for (int y : std::as_const(watch.visibleScroll))
-        QCOMPARE(y, 600);
-}
 
 // Changes that each need a load, while loads are running: one load at a time, only the newest
 // waiting, and each version shown only once it is at the place of the one before.

@@ -28,14 +28,14 @@ ProgramFolders chooseProgramFolders(const QString &programFolder, const QString 
 {
     const QString recovery = joinPath(userFolder, QStringLiteral("recovery"));
     if (programFolderWritable)
-        return {programFolder, programFolder, recovery};
+        return {programFolder, programFolder, recovery, userFolder};
     QDir().mkpath(userFolder);
     for (const QString &name : {DictionaryFileName, SettingsFileName}) {
         const QString copy = joinPath(userFolder, name);
         if (!QFileInfo::exists(copy))
             QFile::copy(joinPath(programFolder, name), copy); // a missing one is reported at start-up
     }
-    return {programFolder, userFolder, recovery};
+    return {programFolder, userFolder, recovery, userFolder};
 }
 
 } // namespace qrn

@@ -29,10 +29,13 @@ struct ProgramFolders {
     QString program;
     QString data;
     QString recovery;
+    // The user's own folder (recent files, view settings); the data folder when none is given.
+    QString user;
 
-    ProgramFolders(const QString &programAndData) : program(programAndData), data(programAndData) {} // NOLINT
-    ProgramFolders(QString programFolder, QString dataFolder, QString recoveryFolder = {})
-        : program(std::move(programFolder)), data(std::move(dataFolder)), recovery(std::move(recoveryFolder))
+    ProgramFolders(const QString &programAndData) : program(programAndData), data(programAndData), user(programAndData) {} // NOLINT
+    ProgramFolders(QString programFolder, QString dataFolder, QString recoveryFolder = {}, QString userFolder = {})
+        : program(std::move(programFolder)), data(std::move(dataFolder)), recovery(std::move(recoveryFolder)),
+          user(userFolder.isEmpty() ? data : std::move(userFolder))
     {
     }
 };

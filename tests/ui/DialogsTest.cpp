@@ -391,6 +391,10 @@ void DialogsTest::everyManualLinkResolvesToAShippedFile()
                      qPrintable(page));
     }
     QVERIFY(links > 20);
+    // Each feature beyond the menus has its page.
+    for (const char *page : {"keys.html", "find.html", "completion.html", "follow.html", "recovery.html", "encodings.html",
+                             "recent.html", "dragdrop.html", "zoom.html", "check.html"})
+        QVERIFY2(help.exists(QLatin1String(page)), page);
 }
 
 QTEST_MAIN(DialogsTest)

@@ -102,7 +102,7 @@ private slots:
     void saveFailuresNameTheirCause_data();
     void saveFailuresNameTheirCause();
     void charactersShiftJisCannotHoldAreReplacedOnlyWhenTheUserAgrees();
-    void saveAsKeepsThePreviousFileAndDialogsShareTheName();
+    void dialogsStartWhereTheDocumentIs();
     void undecodableBytesAreReportedAndCountAsAChange();
     void exportIsWrittenInThePagesDeclaredCharset();
 
@@ -283,7 +283,7 @@ void DocumentSessionTest::exportIsWrittenInThePagesDeclaredCharset()
     QVERIFY2(page.contains("charset=\"utf-8\"") && page.contains(QStringLiteral("日本語😀").toUtf8()), page.constData());
 }
 
-void DocumentSessionTest::saveAsKeepsThePreviousFileAndDialogsShareTheName()
+void DocumentSessionTest::dialogsStartWhereTheDocumentIs()
 {
     SessionHarness h;
     h.edit(QStringLiteral("一"));
@@ -295,12 +295,15 @@ void DocumentSessionTest::saveAsKeepsThePreviousFileAndDialogsShareTheName()
     QCOMPARE(readAllBytes(h.path(QStringLiteral("one.qrnf"))), sjis(QStringLiteral("一\r\n")));
     QCOMPARE(readAllBytes(h.path(QStringLiteral("two.qrnf"))), sjis(QStringLiteral("二\r\n")));
     QCOMPARE(h.session.DocPath(), h.path(QStringLiteral("two.qrnf")));
-    // Each dialog starts from the name the previous one left.
+    // The dialogs start where the document is: save as at its file, open and import in its folder.
     QCOMPARE(h.dialogs.calls.value(1).fileName, h.path(QStringLiteral("one.qrnf")));
     h.dialogs.cancel(Dlg::OpenDialog);
     h.session.open();
-    QCOMPARE(h.dialogs.calls.value(2).fileName, h.path(QStringLiteral("two.qrnf")));
+    QCOMPARE(h.dialogs.calls.value(2).fileName, h.dir.path());
     QCOMPARE(h.dialogs.calls.value(2).filter, OpenFilter);
+    h.dialogs.cancel(Dlg::OpenDialog);
+    h.session.importHtml();
+    QCOMPARE(h.dialogs.calls.value(3).fileName, h.dir.path());
 }
 
 namespace {

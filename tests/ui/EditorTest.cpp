@@ -623,6 +623,27 @@ private slots:
         QCOMPARE(toolTipOver(editor(), marks[0].cursor.selectionStart() + 1),
                  Qt::convertFromPlainText(QStringLiteral("＜太字＞ が閉じられていません（＜太字終わり＞ がありません）")));
     }
+
+    // While the bar is open every match is highlighted; a whole word has no letter beside it.
+    void wholeWordsAndEveryMatchHighlighted()
+    {
+        FindBar &bar = *editor().findBar();
+        editor().setText(QStringLiteral("cat category cat\r\n猫 子猫 猫"));
+        QSignalSpy highlighted(&bar, &FindBar::matchesChanged);
+        QTest::keyClick(&editor(), Qt::Key_F, Qt::ControlModifier);
+        auto *findText = bar.findChild<QLineEdit *>(QStringLiteral("findText"));
+        findText->setText(QStringLiteral("cat"));
+        QTRY_COMPARE(editor().extraSelections().size(), 3);
+        bar.findChild<QCheckBox *>(QStringLiteral("wholeWord"))->setChecked(true);
+        QTRY_COMPARE(editor().extraSelections().size(), 2);
+        QVERIFY(bar.findNext());
+        QCOMPARE(editor().textCursor().selectionStart(), 0);
+        QVERIFY(bar.findNext());
+        QCOMPARE(editor().textCursor().selectionStart(), 13);
+        QTest::keyClick(&editor(), Qt::Key_Escape);
+        QCOMPARE(editor().extraSelections().size(), 0);
+        QVERIFY(!highlighted.isEmpty());
+    }
 };
 
 QTEST_MAIN(EditorTest)

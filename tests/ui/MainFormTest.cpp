@@ -1,5 +1,11 @@
 #include "MainFormHarness.h"
 
+#include <editor/FindBar.h>
+
+#include <storage/RecentFiles.h>
+
+#include <QMimeData>
+
 #include <dialogs/Form1.h>
 #include <main/GeneralDate.h>
 #include <main/SplitterBar.h>
@@ -25,6 +31,10 @@ class MainFormTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void standardKeysRunTheMenuItemsHandlers_data();
+    void standardKeysRunTheMenuItemsHandlers();
+    void droppedFilesOpenImportOrInsert();
+    void recentFilesFollowTheDocumentsAndDropMissingOnes();
     void startUpShowsTheTemplateAsAnUnchangedDocument();
     void startUpWithoutDictionaryShowsMessageAndWritesNothing();
     void startUpWithoutSettingsShowsMessageAndLeavesNoScratchFile();
@@ -520,6 +530,98 @@ void MainFormTest::splittersMoveOnlyWithTheLeftButton()
                      Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(h.form->LineHenkou2, &move);
     QCOMPARE(h.form->layout().panes().LineHenkou2.left, down.LineHenkou2.left + 300.f);
+}
+
+// Each standard key runs its menu item's handler, so every flow is the menu's: the save
+// question first, then the dialog, on a changed untitled document.
+void MainFormTest::standardKeysRunTheMenuItemsHandlers_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("effect");
+    QTest::newRow("new") << int(QKeySequence::New) << QStringLiteral("question");
+    QTest::newRow("open") << int(QKeySequence::Open) << QStringLiteral("question open");
+    QTest::newRow("save") << int(QKeySequence::Save) << QStringLiteral("save");
+    QTest::newRow("save as") << int(QKeySequence::SaveAs) << QStringLiteral("save");
+    QTest::newRow("find") << int(QKeySequence::Find) << QStringLiteral("find");
+    QTest::newRow("refresh") << int(QKeySequence::Refresh) << QStringLiteral("refresh");
+    QTest::newRow("zoom in") << int(QKeySequence::ZoomIn) << QStringLiteral("zoom");
+}
+
+void MainFormTest::standardKeysRunTheMenuItemsHandlers()
+{
+    QFETCH(int, key);
+    QFETCH(QString, effect);
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    h.form->show();
+    h.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+    h.form->MainText->setText(QStringLiteral("変えた"));
+    if (effect.startsWith(QLatin1String("question")))
+        h.boxes.expect(ScriptedMessageBoxes::AskToSave, false);
+    if (effect.endsWith(QLatin1String("open")))
+        h.dialogs->cancel(ScriptedDialogs::OpenDialog);
+    if (effect == QLatin1String("save"))
+        h.dialogs->cancel(ScriptedDialogs::SaveDialog);
+    const int navigations = int(h.brw().navigations.size());
+    const QList<QKeySequence> bindings = QKeySequence::keyBindings(QKeySequence::StandardKey(key));
+    QTest::keySequence(h.form.get(), bindings.isEmpty() ? QKeySequence(QStringLiteral("Ctrl+Shift+S")) : bindings.first());
+    if (effect == QLatin1String("find"))
+        QVERIFY(h.form->MainText->findBar()->isVisible());
+    if (effect == QLatin1String("refresh"))
+        QCOMPARE(int(h.brw().navigations.size()), navigations + 1);
+    if (effect == QLatin1String("zoom")) {
+        QCOMPARE(h.form->MainText->zoomSteps(), 1);
+        QVERIFY(h.brw().zoom > 1.09 && h.brw().zoom < 1.11);
+    }
+    h.verifyScriptsUsed();
+}
+
+void MainFormTest::droppedFilesOpenImportOrInsert()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    QVERIFY(QDir(h.dir.path()).mkpath(QStringLiteral("img")));
+    QVERIFY(writeBytes(h.path(QStringLiteral("page.qrnf")), sjis(QStringLiteral("＜段落＞開いた\r\n"))));
+    QVERIFY(writeBytes(h.path(QStringLiteral("page.html")), "<p>imported</p>"));
+    const auto drop = [&](const QString &name) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(h.path(name))});
+        return h.form->dropFiles(&data);
+    };
+    QVERIFY(drop(QStringLiteral("page.qrnf")));
+    QCOMPARE(h.text(), QStringLiteral("＜段落＞開いた"));
+    QCOMPARE(h.session().DocPath(), h.path(QStringLiteral("page.qrnf")));
+    QTextCursor end = h.form->MainText->textCursor();
+    end.movePosition(QTextCursor::End);
+    h.form->MainText->setTextCursor(end);
+    QVERIFY(drop(QStringLiteral("img/logo.png")));
+    QCOMPARE(h.text(), QStringLiteral("＜段落＞開いた＜画像　画像ファイル＝「img/logo.png」＞"));
+    h.boxes.expect(ScriptedMessageBoxes::AskToSave, false); // the inserted tag is a change
+    QVERIFY(drop(QStringLiteral("page.html")));
+    QVERIFY(h.text().contains(QStringLiteral("imported")));
+    QCOMPARE(h.session().DocPath(), QString());
+    QVERIFY(h.session().DocChanged());
+}
+
+void MainFormTest::recentFilesFollowTheDocumentsAndDropMissingOnes()
+{
+    MainFormHarness h;
+    QVERIFY(h.form->Form_Load());
+    RecentFiles other(h.path(QStringLiteral("recent.txt"))); // a second editor on the same folder
+    for (int i = 0; i < 12; ++i)
+        QVERIFY(other.add(h.path(QStringLiteral("old%1.qrnf").arg(i))));
+    const QString page = h.path(QStringLiteral("page.qrnf"));
+    QVERIFY(writeBytes(page, "x\r\n"));
+    h.session().openFile(page);
+    QStringList list = other.list();
+    QCOMPARE(list.size(), RecentFiles::Limit);
+    QCOMPARE(list.first(), page);
+    QCOMPARE(list.value(1), h.path(QStringLiteral("old11.qrnf")));
+    // A file that is gone leaves the list when chosen.
+    h.form->openRecentFile(h.path(QStringLiteral("old11.qrnf")));
+    QVERIFY(!other.list().contains(h.path(QStringLiteral("old11.qrnf"))));
+    QCOMPARE(h.session().DocPath(), page);
 }
 
 QTEST_MAIN(MainFormTest)

@@ -36,6 +36,7 @@ public:
     bool goBack() override { return backs++, canGoBack; }
     bool goForward() override { return forwards++, canGoForward; }
     void followLine(int line, double fraction) override { follows.append({line, fraction}); }
+    void setZoom(double factor) override { zoom = factor; }
 
     // What the real pane reports when a load completes, and when the user double-clicks a line.
     void finishLoad() { emit loadFinished(); }
@@ -45,6 +46,7 @@ public:
     QList<std::pair<QString, QByteArray>> unsaved;
     QList<std::pair<int, double>> follows;
     int backs = 0, forwards = 0;
+    double zoom = 1;
     bool canGoBack = false, canGoForward = false;
 
 private:

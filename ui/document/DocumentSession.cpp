@@ -90,6 +90,7 @@ void DocumentSession::open()
 {
     if (!settleUnsavedChanges())
         return;
+    m_dialog.FileName = m_workFolder; // the dialog starts where the document is
     if (!askFileName(false, OpenFilter, QString()))
         return;
     openFile(m_dialog.FileName);
@@ -160,6 +161,7 @@ SaveOutcome DocumentSession::save()
             return *outcome;
         return saveToAskingAboutCharacters(m_docPath);
     }
+    m_dialog.FileName = m_workFolder;
     if (!askFileName(true, SaveFilter, DocumentExtension))
         return SaveOutcome::Cancelled;
     // DocPath follows only a save that succeeded.
@@ -168,6 +170,7 @@ SaveOutcome DocumentSession::save()
 
 SaveOutcome DocumentSession::saveAs()
 {
+    m_dialog.FileName = m_docPath.isEmpty() ? m_workFolder : m_docPath;
     if (!askFileName(true, SaveFilter, DocumentExtension))
         return SaveOutcome::Cancelled;
     return saveToAskingAboutCharacters(m_dialog.FileName);
@@ -191,9 +194,21 @@ void DocumentSession::importHtml()
     // The imported page replaces the text: unsaved changes are settled first, as for open.
     if (!settleUnsavedChanges())
         return;
+    m_dialog.FileName = m_workFolder;
     if (!askFileName(false, HtmlFilter, QString()))
         return;
-    const QString file = m_dialog.FileName;
+    importFrom(m_dialog.FileName);
+}
+
+void DocumentSession::importFile(const QString &file)
+{
+    if (!settleUnsavedChanges())
+        return;
+    importFrom(absolutePath(file));
+}
+
+void DocumentSession::importFrom(const QString &file)
+{
     const ReadTextResult read = readDocumentFile(file, TextKind::Html);
     if (!read.ok) {
         reportReadFailure(file, read);

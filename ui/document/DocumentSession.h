@@ -80,6 +80,8 @@ public:
     SaveOutcome saveAs();
     void exportHtml();
     void importHtml();
+    // Settles unsaved changes, then imports the page as importHtml does (a page dropped).
+    void importFile(const QString &file);
 
     // The scratch file of the work folder goes (unless another live run previews there too).
     void removeScratchFileForExit() { removeScratchFile(); }
@@ -126,6 +128,7 @@ private:
     void becomeDocumentOf(const QString &file, const QByteArray &bytes, bool holdsText);
     // Remembers what the document's file is on disk now (`written`: the bytes just written), to
     // tell a later change by another program.
+    void importFrom(const QString &file);
     void rememberDiskState(const QString &file, const QByteArray *written = nullptr);
     bool changedOnDisk() const;
     // The bytes of the document's file, when the document is unedited since it was read or

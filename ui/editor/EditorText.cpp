@@ -22,6 +22,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 namespace qrn {
 
@@ -55,6 +56,7 @@ EditorText::EditorText(QWidget *parent)
     });
     connect(m_findBar, &FindBar::layoutChanged, this, &EditorText::updateMargins);
     connect(m_checker, &PageChecker::problemsChanged, this, &EditorText::updateMargins);
+    connect(m_findBar, &FindBar::matchesChanged, this, &EditorText::setFindHighlights);
     connect(this, &QPlainTextEdit::blockCountChanged, this, &EditorText::updateMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
         if (dy)
@@ -168,7 +170,19 @@ void EditorText::setProblemMarks(const QList<Mark> &marks)
         selections.append(selection);
         m_problemTips.append({selection.cursor, mark.sentence});
     }
-    setExtraSelections(selections);
+    m_problemSelections = selections;
+    setExtraSelections(m_findSelections + m_problemSelections);
+}
+
+void EditorText::setFindHighlights(const QList<QTextCursor> &matches)
+{
+    m_findSelections.clear();
+    QTextCharFormat format;
+    format.setBackground(QColor(0xFF, 0xE0, 0x80));
+    format.setForeground(QColor(Qt::black));
+    for (const QTextCursor &match : matches)
+        m_findSelections.append({match, format});
+    setExtraSelections(m_findSelections + m_problemSelections);
 }
 
 void EditorText::resizeEvent(QResizeEvent *event)
@@ -417,15 +431,44 @@ void EditorText::setForeColor(std::int32_t value)
     applyColors();
 }
 
+// The font the settings hold; what the widget shows is it at the zoom's size.
+QFont EditorText::baseFont() const
+{
+    QFont f = font();
+    if (m_zoomSteps != 0)
+        f.setPointSizeF(m_basePointSize);
+    return f;
+}
+
+void EditorText::setBaseFont(const QFont &base)
+{
+    m_basePointSize = base.pointSizeF();
+    QFont shown = base;
+    shown.setPointSizeF(std::max(1.0, m_basePointSize * std::pow(1.1, m_zoomSteps)));
+    setFont(shown);
+}
+
+void EditorText::setZoomSteps(int steps)
+{
+    const QFont base = baseFont();
+    m_zoomSteps = std::clamp(steps, -8, 16);
+    setBaseFont(base);
+}
+
+void EditorText::setWrapped(bool wrapped)
+{
+    setLineWrapMode(wrapped ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
 EditorAppearance EditorText::appearance() const
 {
-    const QFont f = font();
+    const QFont f = baseFont();
     return {m_backColor, f.family(), f.pointSizeF(), f.bold(), f.italic(), m_foreColor};
 }
 
 void EditorText::applyAppearance(const SettingsFields &fields)
 {
-    QFont f = font();
+    QFont f = baseFont();
     if (fields.FaceName)
         f.setFamily(*fields.FaceName);
     if (fields.Size)
@@ -434,7 +477,7 @@ void EditorText::applyAppearance(const SettingsFields &fields)
         f.setBold(*fields.Bold);
     if (fields.Italic)
         f.setItalic(*fields.Italic);
-    setFont(f);
+    setBaseFont(f);
     m_backColor = fields.BackColor.value_or(m_backColor);
     m_foreColor = fields.ForeColor.value_or(m_foreColor);
     applyColors();
@@ -442,7 +485,7 @@ void EditorText::applyAppearance(const SettingsFields &fields)
 
 void EditorText::askFont(DialogService &dialog, QWidget *parent)
 {
-    QFont f = font();
+    QFont f = baseFont();
     dialog.FontName = f.family();
     dialog.FontSize = f.pointSizeF();
     dialog.FontItalic = f.italic();
@@ -454,7 +497,7 @@ void EditorText::askFont(DialogService &dialog, QWidget *parent)
     f.setPointSizeF(dialog.FontSize);
     f.setItalic(dialog.FontItalic);
     f.setBold(dialog.FontBold);
-    setFont(f);
+    setBaseFont(f);
 }
 
 void EditorText::askBackColor(DialogService &dialog, QWidget *parent)

@@ -76,6 +76,14 @@ public:
         bool error;       // an error, or a note
     };
     void setProblemMarks(const QList<Mark> &marks);
+    // Every match of the find bar, shown while it is open.
+    void setFindHighlights(const QList<QTextCursor> &matches);
+
+    // Zoom in steps of a tenth of the font size; the font the settings file holds stays as it is.
+    int zoomSteps() const { return m_zoomSteps; }
+    void setZoomSteps(int steps);
+    // Long lines wrapped at the window's edge, for display only.
+    void setWrapped(bool wrapped);
 
     TagHighlighter *highlighter() const { return m_highlighter; }
     PageChecker *pageChecker() const { return m_checker; }
@@ -106,6 +114,11 @@ private:
     FindBar *m_findBar;
     LineNumberArea *m_lineNumbers;
     PageChecker *m_checker;
+    QList<QTextEdit::ExtraSelection> m_findSelections, m_problemSelections;
+    int m_zoomSteps = 0;
+    qreal m_basePointSize = 0;
+    QFont baseFont() const;
+    void setBaseFont(const QFont &base);
     QList<std::pair<QTextCursor, QString>> m_problemTips; // marked words and their sentences
 
 

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimer>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -72,6 +75,20 @@ FindBar::FindBar(QPlainTextEdit &editor) : QWidget(&editor), m_editor(editor)
     m_matchCase->setObjectName(QStringLiteral("matchCase"));
     m_regularExpression = new QCheckBox(QStringLiteral("正規表現"), this);
     m_regularExpression->setObjectName(QStringLiteral("regularExpression"));
+    m_wholeWord = new QCheckBox(QStringLiteral("単語単位"), this);
+    m_wholeWord->setObjectName(QStringLiteral("wholeWord"));
+    // All matches are found again a moment after the search or the text changed, off the key.
+    m_rematch = new QTimer(this);
+    m_rematch->setSingleShot(true);
+    m_rematch->setInterval(150);
+    connect(m_rematch, &QTimer::timeout, this, &FindBar::highlightAll);
+    for (QCheckBox *option : {m_matchCase, m_regularExpression, m_wholeWord})
+        connect(option, &QCheckBox::toggled, m_rematch, qOverload<>(&QTimer::start));
+    connect(m_findText, &QLineEdit::textChanged, m_rematch, qOverload<>(&QTimer::start));
+    connect(m_editor.document(), &QTextDocument::contentsChanged, this, [this] {
+        if (isVisible())
+            m_rematch->start();
+    });
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("findMessage"));
     m_message->setTextFormat(Qt::PlainText);
@@ -92,6 +109,7 @@ FindBar::FindBar(QPlainTextEdit &editor) : QWidget(&editor), m_editor(editor)
     findRow->addWidget(next);
     findRow->addWidget(m_matchCase);
     findRow->addWidget(m_regularExpression);
+    findRow->addWidget(m_wholeWord);
     findRow->addWidget(m_message, 1);
     findRow->addWidget(closeButton);
 
@@ -141,13 +159,43 @@ void FindBar::open(bool replacing)
     m_findText->setFocus();
     m_findText->selectAll();
     emit layoutChanged();
+    highlightAll();
 }
 
 void FindBar::closeBar()
 {
     hide();
+    m_rematch->stop();
     m_editor.setFocus();
     emit layoutChanged();
+    emit matchesChanged({});
+}
+
+// Every match in the document, highlighted while the bar is open.
+void FindBar::highlightAll()
+{
+    QList<QTextCursor> matches;
+    if (isVisible() && !m_findText->text().isEmpty()) {
+        const QString message = m_message->text();
+        const std::optional<QRegularExpression> re = pattern();
+        m_message->setText(message);
+        if (re) {
+            QTextDocument *document = m_editor.document();
+            for (QTextBlock b = document->begin(); b.isValid(); b = b.next()) {
+                QRegularExpressionMatchIterator it = re->globalMatch(b.text());
+                while (it.hasNext()) {
+                    const QRegularExpressionMatch m = it.next();
+                    if (m.capturedLength() == 0)
+                        continue;
+                    QTextCursor c(document);
+                    c.setPosition(b.position() + int(m.capturedStart()));
+                    c.setPosition(b.position() + int(m.capturedEnd()), QTextCursor::KeepAnchor);
+                    matches.append(c);
+                }
+            }
+        }
+    }
+    emit matchesChanged(matches);
 }
 
 QString FindBar::message() const
@@ -168,9 +216,13 @@ std::optional<QRegularExpression> FindBar::pattern()
         return std::nullopt;
     }
     const bool regularExpression = m_regularExpression->isChecked();
-    QRegularExpression re(regularExpression ? text : QRegularExpression::escape(text),
-                          m_matchCase->isChecked() ? QRegularExpression::NoPatternOption
-                                                   : QRegularExpression::CaseInsensitiveOption);
+    QString source = regularExpression ? text : QRegularExpression::escape(text);
+    // A whole word: no letter or digit of any script just before or after it.
+    if (m_wholeWord->isChecked())
+        source = QStringLiteral("(?<![\\w])(?:") + source + QStringLiteral(")(?![\\w])");
+    QRegularExpression re(source, (m_matchCase->isChecked() ? QRegularExpression::NoPatternOption
+                                                            : QRegularExpression::CaseInsensitiveOption)
+                                      | QRegularExpression::UseUnicodePropertiesOption);
     if (!re.isValid()) {
         say(QStringLiteral("正規表現に誤りがあります（%1 文字目）").arg(re.patternErrorOffset() + 1));
         return std::nullopt;

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QRegularExpression>
 #include <QWidget>
 
 #include <optional>
 
 class QCheckBox;
+class QTextCursor;
+class QTimer;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -42,6 +45,8 @@ public:
 signals:
     // The bar was shown or hidden, or changed its height: the editor lays out again.
     void layoutChanged();
+    // Every match while the bar is open (none when it is closed): the editor highlights them.
+    void matchesChanged(const QList<QTextCursor> &matches);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -62,6 +67,9 @@ private:
     QLineEdit *m_replaceText;
     QCheckBox *m_matchCase;
     QCheckBox *m_regularExpression;
+    QCheckBox *m_wholeWord;
+    QTimer *m_rematch; // all matches found again a moment after the text or the search changed
+    void highlightAll();
     QWidget *m_replaceRow;
     QLabel *m_message;
 };

@@ -49,7 +49,8 @@ MainForm::MainForm(HenkanMod &henkan, const ProgramFolders &folders, MessageBoxe
                    QWidget *parent)
     : QMainWindow(parent), CoDi(std::move(dialog)), m_henkan(henkan), m_programFolder(folders.program),
       m_dataFolder(folders.data), m_createBrowser(createBrowser), m_messages(messages), m_windows(windows),
-      m_dataFiles(m_dataFolder), m_clock(new QTimer(this))
+      m_dataFiles(m_dataFolder), m_recent(joinPath(folders.user, QStringLiteral("recent.txt"))),
+      m_viewPath(joinPath(folders.user, QStringLiteral("view.txt"))), m_clock(new QTimer(this))
 {
     setWindowTitle(AppTitle);
     buildMenus();
@@ -69,6 +70,8 @@ MainForm::MainForm(HenkanMod &henkan, const ProgramFolders &folders, MessageBoxe
     const auto showEncoding = [this] { StaEncoding->setText(encodingLabel(m_session->format())); };
     connect(m_session, &DocumentSession::formatChanged, this, showEncoding);
     showEncoding();
+
+    buildAdditions();
 
     // The status bar keeps its date and time current by itself.
     connect(m_clock, &QTimer::timeout, this, &MainForm::updateClock);
@@ -104,6 +107,7 @@ bool MainForm::Form_Load()
         m_session->removeScratchFileForExit();
         return false;
     }
+    applyViewSettings();
     m_palette->fillCategories();
     Koumoku->setCurrentRow(1);
     if (m_recovery)

@@ -4,6 +4,7 @@
 
 #include <preview/PreviewView.h>
 #include <storage/DataFiles.h>
+#include <storage/RecentFiles.h>
 #include <storage/ProgramFiles.h>
 #include <storage/TextEncoding.h>
 
@@ -15,6 +16,8 @@
 #include <string>
 
 class QAction;
+class QMenu;
+class QMimeData;
 class QLabel;
 class QListWidget;
 class QTimer;
@@ -62,11 +65,15 @@ public:
     QLabel *StaTime;
     QLabel *StaEncoding; // the document's encoding, at the right of the status bar
     QLabel *StaProblems; // "問題 N 件": what the page check found
+    QLabel *StaCaret;    // "行 12、列 5"
     std::unique_ptr<DialogService> CoDi;
 
     QAction *mmnyNew, *mmnyOpen, *mnySave, *mmnyName, *mmnyHTMLSave, *mmnyHtmlHenkan, *mmnyExit;
     QAction *mmnyAll, *mmnyDate, *mmnyHtmlHyozi;
     QAction *mmnyProblems, *mmnyNotes; // the page check's panel and its notes
+    // Additions after the documents' own items.
+    QMenu *mnyRecent = nullptr;
+    QAction *mmnyFind, *mmnyReplace, *mmnyWrap, *mmnyZoomIn, *mmnyZoomOut, *mmnyZoomReset, *mmnyFullScreen;
     QAction *mmnyFont, *mmnyEditerColor, *mmnyFontColor, *mmnyNewTag;
     QAction *mmnyBack, *mmnyNext, *mmnyKousin, *mmnyHand;
     QAction *mmnyHelp, *mmnyAbout;
@@ -135,14 +142,27 @@ public:
     void mmnyHelp_Click();
     void mmnyAbout_Click();
 
+    // A file dropped on the window: a document opens, a page is imported, an image is inserted.
+    bool dropFiles(const QMimeData *data);
+    void openRecentFile(const QString &file);
+    void zoom(int steps);
+    void toggleFullScreen();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
     void buildMenus();
     void buildPanes(const BrowserFactory &createBrowser);
+    void buildAdditions();
+    void applyViewSettings();
+    void fillRecentFiles();
+    void showCaretPlace();
     void updateClock();
     // Writes the dictionary and the settings; the failures, in words for the user.
     QStringList saveDataFiles();
@@ -157,6 +177,9 @@ private:
     DocumentSession *m_session = nullptr;
     DocumentRecovery *m_recovery = nullptr;
     DataFiles m_dataFiles;
+    RecentFiles m_recent;
+    QString m_viewPath;
+    ViewSettings m_view;
     PanePlacement m_layout;
     std::unique_ptr<PreviewRefresh> m_preview;
     QTimer *m_clock;

@@ -31,6 +31,8 @@ public:
     // Scrolls the page last navigated to, while it is shown, so that what the 0-based document
     // line produced is in view at about `fraction` (0 top, 1 bottom) of the pane's height.
     virtual void followLine(int line, double fraction) = 0;
+    // The pane's zoom factor (1: as the page says).
+    virtual void setZoom(double factor) = 0;
 
 signals:
     // A new version of the page, or another page, is visible.

@@ -352,6 +352,12 @@ bool WebPreview::goForward()
     return true;
 }
 
+void WebPreview::setZoom(double factor)
+{
+    for (int i = 0; i < 2; ++i)
+        m_views[i]->setZoomFactor(factor);
+}
+
 void WebPreview::followLine(int line, double fraction)
 {
     m_follow.emplace(line, fraction);

@@ -41,6 +41,7 @@ public:
     bool goBack() override;
     bool goForward() override;
     void followLine(int line, double fraction) override;
+    void setZoom(double factor) override;
 
     // The view on top.
     QWebEngineView *view() const;

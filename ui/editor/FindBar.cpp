@@ -4,17 +4,16 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QTextBlock>
-#include <QTextDocument>
-#include <QTimer>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -85,6 +84,10 @@ FindBar::FindBar(QPlainTextEdit &editor) : QWidget(&editor), m_editor(editor)
     for (QCheckBox *option : {m_matchCase, m_regularExpression, m_wholeWord})
         connect(option, &QCheckBox::toggled, m_rematch, qOverload<>(&QTimer::start));
     connect(m_findText, &QLineEdit::textChanged, m_rematch, qOverload<>(&QTimer::start));
+    connect(m_editor.verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (isVisible())
+            m_rematch->start();
+    });
     connect(m_editor.document(), &QTextDocument::contentsChanged, this, [this] {
         if (isVisible())
             m_rematch->start();
@@ -171,7 +174,9 @@ void FindBar::closeBar()
     emit matchesChanged({});
 }
 
-// Every match in the document, highlighted while the bar is open.
+// Every match in view, and a screenful or so around it, highlighted while the bar is open; a
+// scroll highlights the lines it brings. (Highlighting all of a large document at once would
+// cost as much as laying it out.)
 void FindBar::highlightAll()
 {
     QList<QTextCursor> matches;
@@ -181,7 +186,13 @@ void FindBar::highlightAll()
         m_message->setText(message);
         if (re) {
             QTextDocument *document = m_editor.document();
-            for (QTextBlock b = document->begin(); b.isValid(); b = b.next()) {
+            const QRect view = m_editor.viewport()->rect();
+            const int top = m_editor.cursorForPosition(view.topLeft()).blockNumber();
+            const int bottom = m_editor.cursorForPosition(view.bottomRight()).blockNumber();
+            const int margin = std::max(50, bottom - top);
+            QTextBlock b = document->findBlockByNumber(std::max(0, top - margin));
+            const QTextBlock last = document->findBlockByNumber(bottom + margin);
+            for (; b.isValid() && (!last.isValid() || b.blockNumber() <= last.blockNumber()); b = b.next()) {
                 QRegularExpressionMatchIterator it = re->globalMatch(b.text());
                 while (it.hasNext()) {
                     const QRegularExpressionMatch m = it.next();

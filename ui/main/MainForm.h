@@ -4,8 +4,8 @@
 
 #include <preview/PreviewView.h>
 #include <storage/DataFiles.h>
-#include <storage/RecentFiles.h>
 #include <storage/ProgramFiles.h>
+#include <storage/RecentFiles.h>
 #include <storage/TextEncoding.h>
 
 #include <QMainWindow>

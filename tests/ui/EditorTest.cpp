@@ -315,9 +315,15 @@ private slots:
         setCaret(2);
         QSignalSpy changed(&editor(), &QPlainTextEdit::textChanged);
 
+        // "＜" opens the list with no row chosen, so Enter would still mean a new line.
         typeWithInputMethod(editor(), QStringLiteral("＜"));
         QTRY_VERIFY(completer.isOpen());
         QCOMPARE(listed(completer).value(0), QStringLiteral("ページ")); // table order: the built-in entry first
+        QVERIFY(!completer.popup()->currentIndex().isValid());
+        // While an input method composes, the list closes; what it commits filters it.
+        QInputMethodEvent composing(QStringLiteral("みだ"), {});
+        QApplication::sendEvent(&editor(), &composing);
+        QVERIFY(!completer.isOpen());
 
         typeWithInputMethod(editor(), QStringLiteral("見出"));
         QStringList expected;

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace qrn {
 
@@ -256,10 +257,20 @@ void EditorText::keyPressEvent(QKeyEvent *event)
     m_completer->textTyped(event->text());
 }
 
+// While an input method composes, the list stays closed (it would cover the input method's own
+// candidates); what it commits opens or filters the list as typing does.
 void EditorText::inputMethodEvent(QInputMethodEvent *event)
 {
     QPlainTextEdit::inputMethodEvent(event);
-    m_completer->textTyped(event->commitString());
+    if (!event->preeditString().isEmpty()) {
+        m_listBeforeComposing = m_listBeforeComposing || m_completer->isOpen();
+        m_completer->popup()->hide();
+        return;
+    }
+    if (std::exchange(m_listBeforeComposing, false) && !event->commitString().isEmpty())
+        m_completer->openAtCaret();
+    else
+        m_completer->textTyped(event->commitString());
 }
 
 bool EditorText::viewportEvent(QEvent *event)

@@ -116,6 +116,7 @@ private:
     PageChecker *m_checker;
     QList<QTextEdit::ExtraSelection> m_findSelections, m_problemSelections;
     int m_zoomSteps = 0;
+    bool m_listBeforeComposing = false; // the word list was open when an input method began
     qreal m_basePointSize = 0;
     QFont baseFont() const;
     void setBaseFont(const QFont &base);

@@ -174,7 +174,9 @@ bool TagCompleter::showFor(const QString &prefix)
     at.setWidth(std::min(m_wordWidth + m_descriptionWidth + 2 * gap + tree->verticalScrollBar()->sizeHint().width(),
                          std::max(m_editor.width(), m_wordWidth * 3)));
     m_completer->complete(at);
-    list->setCurrentIndex(m_completer->completionModel()->index(0, 0));
+    // A row is chosen only once what was typed narrows the list: right after "＜" or a separator,
+    // Enter still means a new line.
+    list->setCurrentIndex(prefix.isEmpty() ? QModelIndex() : m_completer->completionModel()->index(0, 0));
     return true;
 }
 

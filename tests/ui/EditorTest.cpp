@@ -360,7 +360,8 @@ private slots:
         setCaret(6); // after "＜書"
         QTest::keyClick(&editor(), Qt::Key_Space, Qt::ControlModifier);
         QTRY_VERIFY(completer.isOpen());
-        QCOMPARE(listed(completer), (QStringList{QStringLiteral("書体"), QStringLiteral("書体終わり"), QStringLiteral("書体名")}));
+        // After "＜" the element's words: not 書体名, an attribute.
+        QCOMPARE(listed(completer), (QStringList{QStringLiteral("書体"), QStringLiteral("書体終わり")}));
         QSignalSpy changed(&editor(), &QPlainTextEdit::textChanged);
         QTest::keyClick(completer.popup(), Qt::Key_Escape);
         QVERIFY(!completer.isOpen());
@@ -382,8 +383,15 @@ private slots:
         typeWithInputMethod(editor(), QStringLiteral("＜全体　"));
         QTRY_VERIFY(completer.isOpen());
         typeWithInputMethod(editor(), QStringLiteral("背景"));
-        QCOMPARE(listed(completer),
-                 (QStringList{QStringLiteral("背景音"), QStringLiteral("背景色"), QStringLiteral("背景画像")}));
+        // After a blank, attributes: not 背景音, an element.
+        QCOMPARE(listed(completer), (QStringList{QStringLiteral("背景色"), QStringLiteral("背景画像")}));
+        // After "＝", values: the colours with a swatch each.
+        typeWithInputMethod(editor(), QStringLiteral("色＝"));
+        QTRY_VERIFY(completer.isOpen());
+        QVERIFY(listed(completer).contains(QStringLiteral("白")) && !listed(completer).contains(QStringLiteral("全体")));
+        const QAbstractItemModel *values = completer.popup()->model();
+        const int white = int(listed(completer).indexOf(QStringLiteral("白")));
+        QVERIFY(!values->index(white, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
         typeWithInputMethod(editor(), QStringLiteral("＞"));
         QVERIFY(!completer.isOpen());
 

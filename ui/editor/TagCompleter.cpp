@@ -7,7 +7,10 @@
 
 #include <QCompleter>
 #include <QFontMetrics>
+#include <QColor>
 #include <QHash>
+#include <QIcon>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStandardItemModel>
@@ -38,11 +41,47 @@ bool opensWord(QChar c, bool fullWidthTag)
     }
 }
 
+// Where in a tag a word stands, by what stands before it: the element's word after "＜", an
+// attribute's name after a blank, a value after "＝" or "「".
+enum class Place { Element, Attribute, Value };
+
+Place placeAfter(QChar before)
+{
+    switch (before.unicode()) {
+    case u'　':
+    case u' ':
+        return Place::Attribute;
+    case u'＝':
+    case u'=':
+    case u'「':
+        return Place::Value;
+    default:
+        return Place::Element;
+    }
+}
+
+// The dictionary's categories: 6 colours and the attributes that take one, 7 other attribute
+// names and values. The file does not tell a name from a value, so both places offer both.
+constexpr int ColourCategory = 6;
+constexpr int AttributeCategory = 7;
+
+bool fitsPlace(int category, Place place)
+{
+    switch (place) {
+    case Place::Element:
+        return category != ColourCategory && category != AttributeCategory;
+    case Place::Attribute:
+    case Place::Value:
+        return category == ColourCategory || category == AttributeCategory;
+    }
+    return true;
+}
+
 } // namespace
 
 TagCompleter::TagCompleter(QPlainTextEdit &editor, const TagHighlighter &highlighter)
     : QObject(&editor), m_editor(editor), m_highlighter(highlighter), m_completer(new QCompleter(this)),
-      m_model(new QStandardItemModel(this))
+      m_models{new QStandardItemModel(this), new QStandardItemModel(this), new QStandardItemModel(this)}
 {
     auto *view = new QTreeView;
     view->setHeaderHidden(true);
@@ -51,7 +90,7 @@ TagCompleter::TagCompleter(QPlainTextEdit &editor, const TagHighlighter &highlig
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setObjectName(QStringLiteral("tagCompletionList"));
-    m_completer->setModel(m_model);
+    m_completer->setModel(m_models[0]);
     m_completer->setPopup(view);
     m_completer->setWidget(&editor);
     m_completer->setCompletionMode(QCompleter::PopupCompletion);
@@ -79,18 +118,21 @@ QAbstractItemView *TagCompleter::popup() const
     return m_completer->popup();
 }
 
-// One row per Japanese word, at the place of its first entry. The description is that of the
-// last entry with the word, the line the status bar shows for the palette row.
+// One row per Japanese word, at the place of its first entry, in a list for each place of a
+// tag. The description is that of the last entry with the word, the line the status bar shows
+// for the palette row; a colour gets a swatch.
 void TagCompleter::refill()
 {
     m_stale = false;
-    m_model->clear();
-    m_model->setColumnCount(2);
     m_wordWidth = m_descriptionWidth = 0;
+    for (QStandardItemModel *model : m_models) {
+        model->clear();
+        model->setColumnCount(2);
+    }
     if (!m_table)
         return;
     const QFontMetrics metrics(m_editor.font());
-    QHash<QString, int> rowOf;
+    QHash<QString, int> rowOf[3];
     for (int i = 0; i <= m_table->TagCount(); ++i) {
         const TagEntry &entry = (*m_table)[i];
         if (entry.JapaneseName.empty())
@@ -98,18 +140,31 @@ void TagCompleter::refill()
         const QString word = fromU16(entry.JapaneseName);
         const QString description = fromU16(entry.Description);
         m_descriptionWidth = std::max(m_descriptionWidth, metrics.horizontalAdvance(description));
-        const auto found = rowOf.constFind(word);
-        if (found != rowOf.constEnd()) {
-            m_model->item(*found, 0)->setToolTip(description);
-            m_model->item(*found, 1)->setText(description);
-            continue;
-        }
         m_wordWidth = std::max(m_wordWidth, metrics.horizontalAdvance(word));
-        rowOf.insert(word, m_model->rowCount());
-        auto *wordItem = new QStandardItem(word);
-        auto *descriptionItem = new QStandardItem(description);
-        wordItem->setToolTip(description);
-        m_model->appendRow({wordItem, descriptionItem});
+        for (int place = 0; place < 3; ++place) {
+            if (!fitsPlace(entry.Category, Place(place)))
+                continue;
+            QStandardItemModel *model = m_models[place];
+            const auto found = rowOf[place].constFind(word);
+            if (found != rowOf[place].constEnd()) {
+                model->item(*found, 0)->setToolTip(description);
+                model->item(*found, 1)->setText(description);
+                continue;
+            }
+            rowOf[place].insert(word, model->rowCount());
+            auto *wordItem = new QStandardItem(word);
+            auto *descriptionItem = new QStandardItem(description);
+            wordItem->setToolTip(description);
+            if (entry.Category == ColourCategory) {
+                const QColor colour(fromU16(entry.HtmlName));
+                if (colour.isValid()) {
+                    QPixmap swatch(12, 12);
+                    swatch.fill(colour);
+                    wordItem->setIcon(QIcon(swatch));
+                }
+            }
+            model->appendRow({wordItem, descriptionItem});
+        }
     }
 }
 
@@ -124,6 +179,7 @@ bool TagCompleter::wordAtCaret(Word &word) const
         return false;
     word.start = block.position() + context->wordStart;
     word.prefix = block.text().mid(context->wordStart, caret.positionInBlock() - context->wordStart);
+    word.before = context->wordStart > 0 ? block.text().at(context->wordStart - 1) : QChar(u'＜');
     word.fullWidthTag = context->fullWidthTag;
     return true;
 }
@@ -133,7 +189,7 @@ bool TagCompleter::openAtCaret()
     Word word;
     if (!wordAtCaret(word))
         return false;
-    return showFor(word.prefix);
+    return showFor(word);
 }
 
 void TagCompleter::textTyped(const QString &typed)
@@ -148,15 +204,19 @@ void TagCompleter::textTyped(const QString &typed)
         return;
     }
     if (open)
-        showFor(word.prefix);
+        showFor(word);
     else if (word.prefix.isEmpty() && opensWord(typed.back(), word.fullWidthTag))
-        showFor(word.prefix);
+        showFor(word);
 }
 
-bool TagCompleter::showFor(const QString &prefix)
+bool TagCompleter::showFor(const Word &word)
 {
     if (m_stale)
         refill();
+    QStandardItemModel *model = m_models[int(placeAfter(word.before))];
+    if (m_completer->model() != model)
+        m_completer->setModel(model);
+    const QString &prefix = word.prefix;
     m_completer->setCompletionPrefix(prefix);
     QAbstractItemView *list = m_completer->popup();
     if (m_completer->completionCount() == 0) {

@@ -12,8 +12,10 @@ namespace qrn {
 class TagHighlighter;
 class TagTable;
 
-// Offers the dictionary's Japanese words while a tag is written: the words that begin with what
-// stands between the start of the word and the caret, each with its description, in table order.
+// Offers the dictionary's Japanese words while a tag is written: the words that fit where the
+// caret stands (an element after "＜", an attribute's name after a blank, a value after "＝" or
+// "「", colours with a swatch) and begin with what stands between the start of the word and the
+// caret, each with its description, in table order.
 // The list opens on Ctrl+Space inside a tag and when "＜" or a separator is typed there; typing on
 // filters it, Enter or Tab puts the chosen word in place of what was typed, Esc closes it.
 class TagCompleter : public QObject {
@@ -38,10 +40,11 @@ private:
         int start; // document position where the word at the caret begins
         QString prefix;
         bool fullWidthTag;
+        QChar before; // what stands before the word: "＜", a blank, "＝" or "「"
     };
     // The word the caret stands in, when it stands inside a tag.
     bool wordAtCaret(Word &word) const;
-    bool showFor(const QString &prefix);
+    bool showFor(const Word &word);
     void insert(const QString &completion);
     void refill();
 
@@ -49,7 +52,8 @@ private:
     const TagHighlighter &m_highlighter;
     const TagTable *m_table = nullptr;
     QCompleter *m_completer;
-    QStandardItemModel *m_model;
+    // The words for each place in a tag: the element's, an attribute's name, a value.
+    QStandardItemModel *m_models[3];
     bool m_stale = true;
     // Widths of the longest word and description in the editor's font, measured at refill.
     int m_wordWidth = 0;

@@ -303,6 +303,13 @@ private slots:
         // The word came from the document: the tooltip shows it as plain text.
         editor().setText(QStringLiteral("＜漢&amp;字＞"));
         QCOMPARE(toolTipOver(editor(), 2), Qt::convertFromPlainText(QStringLiteral("辞書にない語です：「漢&amp;字」")));
+
+        // A word still being typed in a tag not yet closed is not judged; closing the tag is.
+        editor().setText(QString());
+        typeWithInputMethod(editor(), QStringLiteral("＜見出"));
+        QCOMPARE(formatAt(editor(), 0, 2).underlineStyle(), QTextCharFormat::NoUnderline);
+        typeWithInputMethod(editor(), QStringLiteral("＞"));
+        QCOMPARE(formatAt(editor(), 0, 2).underlineStyle(), QTextCharFormat::WaveUnderline);
     }
 
 

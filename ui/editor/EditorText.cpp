@@ -65,6 +65,10 @@ EditorText::EditorText(QWidget *parent)
         else
             m_lineNumbers->update(0, rect.y(), m_lineNumbers->width(), rect.height());
     });
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        const QTextCursor caret = textCursor();
+        m_highlighter->setCaret(caret.blockNumber(), caret.positionInBlock());
+    });
     // The caret's line number stands out.
     connect(this, &QPlainTextEdit::cursorPositionChanged, m_lineNumbers, qOverload<>(&QWidget::update));
     applyColors();

@@ -78,6 +78,28 @@ void TagHighlighter::buildFormats()
     m_quiet = colored(m_colors.quiet);
 }
 
+void TagHighlighter::setCaret(int blockNumber, int column)
+{
+    if (blockNumber == m_caretBlock && column == m_caretColumn)
+        return;
+    const int before = m_caretBlock;
+    m_caretBlock = blockNumber;
+    m_caretColumn = column;
+    if (!m_scanner)
+        return;
+    // The lines whose underlines depend on where the caret is, before and now; formats are no
+    // text, so the document stays silent (see rehighlightQuietly).
+    QTextDocument *doc = document();
+    const QSignalBlocker quiet(doc);
+    for (int number : {before, blockNumber}) {
+        const QTextBlock b = doc->findBlockByNumber(number);
+        if (b.isValid())
+            rehighlightBlock(b);
+        if (before == blockNumber)
+            break;
+    }
+}
+
 QString TagHighlighter::unknownWordMessage(const QString &word)
 {
     return QStringLiteral("辞書にない語です：「%1」").arg(word);
@@ -100,6 +122,11 @@ void TagHighlighter::highlightBlock(const QString &text)
     const QTextBlock block = currentBlock();
     TagScanState state = stateAtStart(block);
     m_scanner->scanLine(toU16View(text), state, !block.next().isValid(), m_spans, &m_words);
+    // A tag the caret is still writing is not judged yet: the word at the caret is not underlined
+    // until the tag is closed.
+    const bool caretBlock = block.blockNumber() == m_caretBlock;
+    const int caretColumn = caretBlock ? m_caretColumn : -1;
+    const bool tagOpenAtEnd = state.walk.insideTag;
 
     for (const TagSpan &span : m_spans) {
         const int start = int(span.start), length = int(span.length);
@@ -135,6 +162,11 @@ void TagHighlighter::highlightBlock(const QString &text)
     for (const TagWord &word : m_words) {
         if (word.status != WordStatus::Unknown)
             continue;
+        if (caretBlock && tagOpenAtEnd && word.spanCount > 0) {
+            const TagSpan &first = m_spans[word.firstSpan], &last = m_spans[word.firstSpan + word.spanCount - 1];
+            if (caretColumn >= int(first.start) && caretColumn <= int(last.start + last.length))
+                continue;
+        }
         QString shown = fromU16(word.text);
         while (shown.endsWith(QLatin1Char('\n')) || shown.endsWith(QLatin1Char('\r')))
             shown.chop(1);

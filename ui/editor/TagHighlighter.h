@@ -42,6 +42,10 @@ public:
     };
     std::optional<LineContext> contextAt(const QTextBlock &block, int column) const;
 
+    // Where the caret is: the unknown word it is writing, in a tag not yet closed, is not
+    // underlined.
+    void setCaret(int blockNumber, int column);
+
     // The message on an unknown word, with the word, as plain text.
     static QString unknownWordMessage(const QString &word);
 
@@ -61,6 +65,7 @@ private:
     std::vector<TagSpan> m_spans;
     std::vector<TagWord> m_words;
     int m_nextStateId = 1;
+    int m_caretBlock = -1, m_caretColumn = -1;
 };
 
 } // namespace qrn

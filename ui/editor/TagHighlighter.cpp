@@ -5,6 +5,7 @@
 
 #include <QTextDocument>
 
+#include <algorithm>
 #include <limits>
 
 namespace qrn {
@@ -83,20 +84,28 @@ void TagHighlighter::setCaret(int blockNumber, int column)
     if (blockNumber == m_caretBlock && column == m_caretColumn)
         return;
     const int before = m_caretBlock;
+    const bool atEndBefore = m_caretAtLineEnd;
     m_caretBlock = blockNumber;
     m_caretColumn = column;
+    const QTextBlock caret = document()->findBlockByNumber(blockNumber);
+    m_caretAtLineEnd = caret.isValid() && column == caret.length() - 1;
     if (!m_scanner)
         return;
     // The lines whose underlines depend on where the caret is, before and now; formats are no
     // text, so the document stays silent (see rehighlightQuietly).
     QTextDocument *doc = document();
     const QSignalBlocker quiet(doc);
-    for (int number : {before, blockNumber}) {
+    QList<int> lines{before, blockNumber};
+    if (atEndBefore)
+        lines << before + 1;
+    if (m_caretAtLineEnd)
+        lines << blockNumber + 1;
+    std::sort(lines.begin(), lines.end());
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    for (int number : lines) {
         const QTextBlock b = doc->findBlockByNumber(number);
         if (b.isValid())
             rehighlightBlock(b);
-        if (before == blockNumber)
-            break;
     }
 }
 
@@ -121,10 +130,12 @@ void TagHighlighter::highlightBlock(const QString &text)
         return;
     const QTextBlock block = currentBlock();
     TagScanState state = stateAtStart(block);
+    const bool startsInTag = state.walk.insideTag;
     m_scanner->scanLine(toU16View(text), state, !block.next().isValid(), m_spans, &m_words);
-    // A tag the caret is still writing is not judged yet: the word at the caret is not underlined
-    // until the tag is closed.
+    // A tag the caret is still writing at the end of its line is not judged yet: neither the
+    // word at the caret nor the line the open tag runs into is underlined until it is closed.
     const bool caretBlock = block.blockNumber() == m_caretBlock;
+    const bool runOnLine = block.blockNumber() == m_caretBlock + 1 && startsInTag && m_caretAtLineEnd;
     const int caretColumn = caretBlock ? m_caretColumn : -1;
     const bool tagOpenAtEnd = state.walk.insideTag;
 
@@ -160,7 +171,7 @@ void TagHighlighter::highlightBlock(const QString &text)
     // Unknown words again, underlined and with the word in a tooltip. The text of a word that
     // runs over a line end is what the block knows of it.
     for (const TagWord &word : m_words) {
-        if (word.status != WordStatus::Unknown)
+        if (word.status != WordStatus::Unknown || runOnLine)
             continue;
         if (caretBlock && tagOpenAtEnd && word.spanCount > 0) {
             const TagSpan &first = m_spans[word.firstSpan], &last = m_spans[word.firstSpan + word.spanCount - 1];

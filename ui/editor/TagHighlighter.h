@@ -42,8 +42,8 @@ public:
     };
     std::optional<LineContext> contextAt(const QTextBlock &block, int column) const;
 
-    // Where the caret is: the unknown word it is writing, in a tag not yet closed, is not
-    // underlined.
+    // Where the caret is: the unknown word it is writing at the end of a line, in a tag not yet
+    // closed, and the line that tag runs into are not underlined.
     void setCaret(int blockNumber, int column);
 
     // The message on an unknown word, with the word, as plain text.
@@ -66,6 +66,7 @@ private:
     std::vector<TagWord> m_words;
     int m_nextStateId = 1;
     int m_caretBlock = -1, m_caretColumn = -1;
+    bool m_caretAtLineEnd = false;
 };
 
 } // namespace qrn

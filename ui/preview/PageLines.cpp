@@ -746,6 +746,48 @@ std::optional<TextLinesChange> textLinesChange(const QByteArray &before, const Q
     return change;
 }
 
+std::optional<BlockChange> blockChange(const QByteArray &before, const QByteArray &after)
+{
+    const auto [prefix, suffix] = commonEnds(before, after);
+    if (prefix == before.size() && prefix == after.size())
+        return std::nullopt;
+    const qsizetype lineStart = prefix == 0 ? 0 : before.lastIndexOf('\n', prefix - 1) + 1;
+    const qsizetype endBefore = before.size() - suffix, endAfter = after.size() - suffix;
+    qsizetype extra = 0;
+    while (!(endBefore + extra > lineStart && endAfter + extra > lineStart && before[endBefore + extra - 1] == '\n'
+             && after[endAfter + extra - 1] == '\n')) {
+        const qsizetype lineEnd = before.indexOf('\n', endBefore + extra);
+        if (lineEnd < 0)
+            return std::nullopt;
+        extra = lineEnd + 1 - endBefore;
+    }
+    qsizetype oldEnd = endBefore + extra, newEnd = endAfter + extra;
+    // A line only added or only removed: the next line joins the block, so that both sides have
+    // a line between the markers.
+    if (oldEnd == lineStart || newEnd == lineStart) {
+        const qsizetype next = before.indexOf('\n', oldEnd);
+        if (next < 0)
+            return std::nullopt;
+        newEnd += next + 1 - oldEnd;
+        oldEnd = next + 1;
+    }
+    if (oldEnd >= before.size())
+        return std::nullopt; // no line after: no marker to patch up to
+    for (const QByteArray &lines : {before.mid(lineStart, oldEnd - lineStart), after.mid(lineStart, newEnd - lineStart)}) {
+        const QByteArray lower = lines.toLower();
+        for (const char *refused : {"<script", "<style", "<link", "<meta", "<base", "<title", "<head", "<body", "<html",
+                                    "<iframe", "<frame", "<object", "<embed", "<noscript", "<template", "<plaintext", "<xmp",
+                                    "<textarea", "<!--", "<svg", "<math"})
+            if (lower.contains(refused))
+                return std::nullopt;
+    }
+    BlockChange change;
+    change.firstLine = int(QByteArrayView(before).first(lineStart).count('\n'));
+    change.oldLineCount = int(QByteArrayView(before).sliced(lineStart, oldEnd - lineStart).count('\n'));
+    change.newLineCount = int(QByteArrayView(after).sliced(lineStart, newEnd - lineStart).count('\n'));
+    return change;
+}
+
 std::optional<TextRunChange> textRunChange(const QByteArray &before, const QByteArray &after)
 {
     const auto ends = commonEnds(before, after);

@@ -54,6 +54,17 @@ struct TextRunChange {
 };
 std::optional<TextRunChange> textRunChange(const QByteArray &before, const QByteArray &after);
 
+// Two versions of a page that differ in whole lines, elements included, with at least one
+// unchanged line after them: the lines that changed (0-based, as many as the old version had and
+// as the new one has). None when a changed line holds what a patch must not touch: a script, a
+// style sheet, the head's elements, frames, plugins, noscript or a template.
+struct BlockChange {
+    int firstLine = 0;
+    int oldLineCount = 0;
+    int newLineCount = 0;
+};
+std::optional<BlockChange> blockChange(const QByteArray &before, const QByteArray &after);
+
 // The marker comment's text for a line, as withLineMarkers writes it and the pane's scripts read it.
 inline constexpr char LineMarkerPrefix[] = "qrn-line ";
 

@@ -161,4 +161,48 @@ window.__qrnPane = window.__qrnPane || {
     node.data = text;
     return true;
   },
+  // Replaces lines first .. first+oldCount-1 by what a parse of the whole new page (base64,
+  // with its markers) puts between the markers that bound them, where that parse leaves those
+  // markers under the same parent, on the same path from the body, as the page shown does: the
+  // rest of the page then parses as before, and the result is what a load would show.
+  patchBlock(first, oldCount, newCount, base64) {
+    const { byLine } = this.index();
+    const start = byLine.get(first), end = byLine.get(first + oldCount);
+    if (!start || !end || start === end || !start.isConnected || start.parentNode !== end.parentNode
+        || !document.body.contains(start))
+      return false;
+    const bytes = Uint8Array.from(atob(base64), c => c.charCodeAt(0));
+    const parsed = new DOMParser().parseFromString(new TextDecoder(document.characterSet).decode(bytes), 'text/html');
+    const found = new Map();
+    const it = parsed.createNodeIterator(parsed, NodeFilter.SHOW_COMMENT);
+    for (let c = it.nextNode(); c; c = it.nextNode()) {
+      const n = this.line(c);
+      if (n >= 0 && !found.has(n)) found.set(n, c);
+    }
+    const newStart = found.get(first), newEnd = found.get(first + newCount);
+    if (!newStart || !newEnd || newStart === newEnd || newStart.parentNode !== newEnd.parentNode) return false;
+    const path = (node, root) => {
+      const steps = [];
+      for (let n = node.parentNode; n && n !== root; n = n.parentNode)
+        steps.push(n.nodeName + ':' + Array.prototype.indexOf.call(n.parentNode ? n.parentNode.childNodes : [], n));
+      return steps.join('/');
+    };
+    if (path(start, document) !== path(newStart, parsed) || path(end, document) !== path(newEnd, parsed)) return false;
+    const parent = start.parentNode;
+    while (start.nextSibling !== end) parent.removeChild(start.nextSibling);
+    const added = [];
+    for (let n = newStart.nextSibling; n !== newEnd; n = n.nextSibling) added.push(n);
+    const fragment = document.createDocumentFragment();
+    for (const n of added) fragment.appendChild(document.importNode(n, true));
+    parent.insertBefore(fragment, end);
+    // Markers after the block are numbered as the new page numbers them.
+    const delta = newCount - oldCount;
+    if (delta) {
+      const old = this.ix;
+      for (const n of old.lines)
+        if (n >= first + oldCount) old.byLine.get(n).data = 'qrn-line ' + (n + delta);
+    }
+    this.ix = null;
+    return true;
+  },
 };

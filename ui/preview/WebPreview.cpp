@@ -203,6 +203,18 @@ void WebPreview::startNext()
                   bytes);
             return;
         }
+        // Elements added, removed or changed in the body: the parse of the new page between the
+        // markers that bound the change, where it agrees with the page shown around them.
+        if (const auto change = pageMayRunScripts(bytes) ? std::nullopt : blockChange(m_shownVersion.bytes, bytes)) {
+            const QByteArray marked = withLineMarkers(bytes, pageCharset(bytes));
+            patch(QStringLiteral("__qrnPane.patchBlock(%1, %2, %3, '%4')")
+                      .arg(change->firstLine)
+                      .arg(change->oldLineCount)
+                      .arg(change->newLineCount)
+                      .arg(QString::fromLatin1(marked.toBase64())),
+                  bytes);
+            return;
+        }
     }
     stage();
 }

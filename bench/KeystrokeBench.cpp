@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 using namespace qrn;
@@ -275,6 +276,53 @@ int main(int argc, char *argv[])
             std::printf("  %-52s %s\n", "    target at 1 MB: newest visible <= 400 ms after the last key",
                         b.lastKeyToVisible >= 0 && b.lastKeyToVisible <= 400 ? "met" : "NOT MET");
     }
+
+    // A page as a user writes one: head, then paragraphs of text with an element here and there,
+    // one a line. The paths a user's keys take, each to its version drawn: a key inside a
+    // paragraph's text (patched), an element put into a paragraph at once (pasted or from the
+    // palette; patched), a key in the title (the head: loaded).
+    QString page = QStringLiteral("<html><head><title>題</title></head><body>\r\n");
+    for (int i = 0; page.size() * 2 < qsizetype(size); ++i)
+        page += QStringLiteral("<p>段落 %1 の文章です。<b>太字</b>もあります。</p>\r\n").arg(i);
+    page += QStringLiteral("</body></html>");
+    form.MainText->setText(page);
+    {
+        QElapsedTimer since;
+        since.start();
+        clock.untilUpToDate(since);
+    }
+    const QTextBlock paragraph = form.MainText->document()->findBlockByNumber(form.MainText->document()->blockCount() / 2);
+    const auto at = [&](int position) {
+        QTextCursor c(form.MainText->document());
+        c.setPosition(position);
+        form.MainText->setTextCursor(c);
+    };
+    struct Path {
+        const char *name;
+        std::function<void()> edit;
+    };
+    const std::vector<Path> paths{
+        {"key inside a paragraph's text", [&] { at(paragraph.position() + 6); QTest::keyClick(form.MainText, Qt::Key_A); }},
+        {"element put into a paragraph", [&] { at(paragraph.position() + 6); form.MainText->insertPlainText(QStringLiteral("<i>x</i>")); }},
+        {"key in the title (head)", [&] { at(int(page.indexOf(QStringLiteral("題"))) + 1); QTest::keyClick(form.MainText, Qt::Key_A); }},
+    };
+    std::printf("Preview pane on a page of paragraphs (%s), each key to its version drawn, %d each:\n",
+                qPrintable(sizeName(size)), paneRuns);
+    std::printf("  (\"drawn\": the pane reports the version visible, after a patch or after the hidden view's load\n"
+                "   has drawn two frames at the old scroll position and been raised)\n");
+    for (const Path &path : paths) {
+        const int before = pane.loadsStarted();
+        const Figures f = measure(paneRuns, [&] {
+            QElapsedTimer since;
+            since.start();
+            path.edit();
+            clock.untilUpToDate(since);
+        });
+        const int loads = pane.loadsStarted() - before;
+        std::printf("  %-40s median %7.1f ms  worst %7.1f ms  path: %s (%d loads)\n", path.name, f.median, f.worst,
+                    loads == 0 ? "patch" : loads >= paneRuns ? "reload" : "mixed", loads);
+    }
+
     form.MainText->document()->setModified(false);
     return 0;
 }

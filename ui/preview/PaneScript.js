@@ -194,15 +194,27 @@ window.__qrnPane = window.__qrnPane || {
     for (let n = newStart.nextSibling; n !== newEnd; n = n.nextSibling) added.push(n);
     const fragment = document.createDocumentFragment();
     for (const n of added) fragment.appendChild(document.importNode(n, true));
-    parent.insertBefore(fragment, end);
-    // Markers after the block are numbered as the new page numbers them.
-    const delta = newCount - oldCount;
-    if (delta) {
-      const old = this.ix;
-      for (const n of old.lines)
-        if (n >= first + oldCount) old.byLine.get(n).data = 'qrn-line ' + (n + delta);
+    // The block's own markers, for the index, before the fragment is emptied into the page.
+    const inner = [];
+    const walk = document.createNodeIterator(fragment, NodeFilter.SHOW_COMMENT);
+    for (let c = walk.nextNode(); c; c = walk.nextNode()) {
+      const n = this.line(c);
+      if (n > first && n < first + newCount) inner.push([n, c]);
     }
-    this.ix = null;
+    parent.insertBefore(fragment, end);
+    // Markers after the block are numbered as the new page numbers them; the index follows
+    // without a walk through the whole page.
+    const delta = newCount - oldCount, old = this.ix, lines2 = [], byLine2 = new Map();
+    const keep = (n, c) => { if (!byLine2.has(n)) { lines2.push(n); byLine2.set(n, c); } };
+    for (const n of old.lines) if (n <= first) keep(n, old.byLine.get(n));
+    for (const [n, c] of inner.sort((a, b) => a[0] - b[0])) keep(n, c);
+    for (const n of old.lines) {
+      if (n < first + oldCount) continue;
+      const c = old.byLine.get(n);
+      if (delta) c.data = 'qrn-line ' + (n + delta);
+      keep(n + delta, c);
+    }
+    this.ix = { lines: lines2, byLine: byLine2 };
     return true;
   },
 };

@@ -206,7 +206,13 @@ void WebPreview::startNext()
         // Elements added, removed or changed in the body: the parse of the new page between the
         // markers that bound the change, where it agrees with the page shown around them.
         if (const auto change = pageMayRunScripts(bytes) ? std::nullopt : blockChange(m_shownVersion.bytes, bytes)) {
-            const QByteArray marked = withLineMarkers(bytes, pageCharset(bytes));
+            // Only the page up to the marker after the change: what follows it cannot change how
+            // the block or anything before it parses.
+            QByteArray marked = withLineMarkers(bytes, pageCharset(bytes));
+            const QByteArray endMarker = QByteArray("<!--") + LineMarkerPrefix
+                                         + QByteArray::number(change->firstLine + change->newLineCount) + "-->";
+            if (const qsizetype end = marked.indexOf(endMarker); end >= 0)
+                marked.truncate(end + endMarker.size());
             patch(QStringLiteral("__qrnPane.patchBlock(%1, %2, %3, '%4')")
                       .arg(change->firstLine)
                       .arg(change->oldLineCount)

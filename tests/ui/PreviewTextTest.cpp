@@ -119,6 +119,7 @@ class PreviewTextTest : public QObject {
 
 private slots:
     void environmentSwitchesCannotReopenTheNetwork();
+    void anotherLargeDocumentIsNoEdit();
     void originsHoldOneFileEach();
     void markersChangeNoParseTree_data();
     void markersChangeNoParseTree();
@@ -317,6 +318,15 @@ void PreviewTextTest::originsHoldOneFileEach()
     QVERIFY(origins.urlOf(own).host() != url.host());
     QCOMPARE(origins.urlOf(work.filePath(QStringLiteral("site/link.htm"))).host(), url.host());
     QVERIFY(!origins.knows(QStringLiteral("p0")));
+}
+
+// A large page replaced by another is loaded where it shows; an edit of it, or a small page, is not.
+void PreviewTextTest::anotherLargeDocumentIsNoEdit()
+{
+    const QByteArray large(300 * 1024, 'a'), other(300 * 1024, 'b');
+    QVERIFY(isMostlyNewPage(large, other));
+    QVERIFY(!isMostlyNewPage(large, QByteArray(large).insert(1000, "<b>x</b>")));
+    QVERIFY(!isMostlyNewPage("small", "other"));
 }
 
 QTEST_GUILESS_MAIN(PreviewTextTest)

@@ -746,6 +746,14 @@ std::optional<TextLinesChange> textLinesChange(const QByteArray &before, const Q
     return change;
 }
 
+bool isMostlyNewPage(const QByteArray &before, const QByteArray &after)
+{
+    if (after.size() < 256 * 1024)
+        return false;
+    const auto [prefix, suffix] = commonEnds(before, after);
+    return prefix + suffix < after.size() / 2;
+}
+
 std::optional<BlockChange> blockChange(const QByteArray &before, const QByteArray &after)
 {
     const auto [prefix, suffix] = commonEnds(before, after);

@@ -65,6 +65,10 @@ struct BlockChange {
 };
 std::optional<BlockChange> blockChange(const QByteArray &before, const QByteArray &after);
 
+// Whether a new version of a large page (256 KB or more) shares less than half of itself with
+// the old one: another document rather than an edit.
+bool isMostlyNewPage(const QByteArray &before, const QByteArray &after);
+
 // The marker comment's text for a line, as withLineMarkers writes it and the pane's scripts read it.
 inline constexpr char LineMarkerPrefix[] = "qrn-line ";
 

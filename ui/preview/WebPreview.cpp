@@ -221,6 +221,13 @@ void WebPreview::startNext()
                   bytes);
             return;
         }
+        // Another large document rather than an edit of this one: loaded in the visible view,
+        // where the engine draws its top before the rest is laid out, instead of out of sight.
+        if (isMostlyNewPage(m_shownVersion.bytes, bytes)) {
+            m_work = Work::Direct;
+            shownPage()->triggerAction(QWebEnginePage::Reload);
+            return;
+        }
     }
     stage();
 }

@@ -30,6 +30,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -144,6 +146,26 @@ BurstFigures burst(QWidget *editor, WebPreview &pane, PaneClock &clock, Qt::Key 
     lastKey.start();
     const double visible = clock.untilUpToDate(lastKey);
     return {visible, pane.loadsStarted() - loadsBefore, clock.mostLoadsAtOnce()};
+}
+
+// The proportional set size of this process and every process below it (the engine's), in KB.
+long long treePssKb()
+{
+    long long total = 0;
+    std::vector<int> pids{int(getpid())};
+    for (std::size_t i = 0; i < pids.size(); ++i) {
+        QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pids[i]));
+        if (rollup.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : rollup.readAll().split('\n'))
+                if (line.startsWith("Pss:"))
+                    total += line.mid(4).trimmed().split(' ').value(0).toLongLong();
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pids[i]));
+        if (children.open(QIODevice::ReadOnly))
+            for (const QByteArray &child : children.readAll().split(' '))
+                if (child.trimmed().toInt() > 0)
+                    pids.push_back(child.trimmed().toInt());
+    }
+    return total;
 }
 
 } // namespace
@@ -350,6 +372,17 @@ int main(int argc, char *argv[])
         std::printf("  burst of 20, %-30s drawn %7.1f ms after the last  (%d loads)\n", path.name, settled,
                     pane.loadsStarted() - before);
     }
+    // Memory over 20 more elements put in, each drawn before the next.
+    const long long pssBefore = treePssKb();
+    for (int i = 0; i < 20; ++i) {
+        QElapsedTimer since;
+        since.start();
+        paths[1].edit();
+        clock.untilUpToDate(since);
+    }
+    const long long pssAfter = treePssKb();
+    std::printf("  %-40s %lld MB -> %lld MB (%+.1f%%, target <= 20%%)\n", "process tree PSS over 20 elements put in",
+                pssBefore / 1024, pssAfter / 1024, 100.0 * double(pssAfter - pssBefore) / double(std::max(1LL, pssBefore)));
     std::printf("  %-40s %7.1f ms  (first paragraph in the visible page %.1f ms, target <= 500)\n",
                 "the page put in, to its whole version drawn", opened, firstContent);
 

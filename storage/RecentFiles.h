@@ -24,8 +24,8 @@ private:
     QString m_path;
 };
 
-// What the window shows that is no setting of the documents: word wrap and the two panes' zoom,
-// kept beside the recent files, never in the settings file the documents describe.
+// How the window shows things, apart from the editor's appearance: word wrap and the two panes'
+// zoom, kept beside the recent files, never in "EditerFontDate.dat", whose format stays as it is.
 struct ViewSettings {
     bool wrapped = false;
     int editorZoom = 0;     // steps of a tenth

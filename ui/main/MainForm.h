@@ -71,7 +71,7 @@ public:
     QAction *mmnyNew, *mmnyOpen, *mnySave, *mmnyName, *mmnyHTMLSave, *mmnyHtmlHenkan, *mmnyExit;
     QAction *mmnyAll, *mmnyDate, *mmnyHtmlHyozi;
     QAction *mmnyProblems, *mmnyNotes; // the page check's panel and its notes
-    // Additions after the documents' own items.
+    // Additions after the menus' own items.
     QMenu *mnyRecent = nullptr;
     QAction *mmnyFind, *mmnyReplace, *mmnyWrap, *mmnyZoomIn, *mmnyZoomOut, *mmnyZoomReset, *mmnyFullScreen;
     QAction *mmnyFont, *mmnyEditerColor, *mmnyFontColor, *mmnyNewTag;

@@ -22,9 +22,9 @@
 
 #include <cmath>
 
-// What the window adds to the menus the documents describe: the platform's standard keys, recent
+// What the window offers beyond its five menus' own items: the platform's standard keys, recent
 // files, find and replace, word wrap, zoom, full screen, the caret's place in the status bar and
-// files dropped on the window. The documents' menus keep their captions, access keys and order;
+// files dropped on the window. The menus' own items keep their captions, access keys and order;
 // these come after them, behind a separator.
 
 namespace qrn {

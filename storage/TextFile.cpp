@@ -111,6 +111,16 @@ FileResult writeFailure(const QString &path, const QString &reason, int errorNum
     return FileResult::failure(QStringLiteral("%1: %2").arg(path, words), cause);
 }
 
+// What a replaced file keeps of its permissions: the owner, group and other bits only; the
+// "user" bits say what this process may do, and for root they would add write permission to a
+// read-only file.
+QFileDevice::Permissions keptPermissions(const QFileInfo &target)
+{
+    if (!target.isFile())
+        return {};
+    return target.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+}
+
 // A device or FIFO takes the bytes as they come; there is no old content to keep.
 FileResult writeInPlace(const QString &path, const QByteArray &bytes)
 {
@@ -161,11 +171,7 @@ FileResult writeFileAtomically(const QString &path, const QByteArray &bytes)
     if (target.isDir())
         return FileResult::failure(QStringLiteral("%1: is a folder").arg(path), FileErrorCause::IsFolder);
     const bool replacing = target.isFile();
-    // The owner, group and other bits only: the "user" bits say what this process may do, and
-    // for root they would add write permission to a read-only file.
-    const QFileDevice::Permissions permissions =
-        replacing ? target.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser)
-                  : QFileDevice::Permissions();
+    const QFileDevice::Permissions permissions = keptPermissions(target);
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -209,9 +215,7 @@ FileResult StagedWrites::stage(const QString &path, const QByteArray &bytes)
     if (file.write(bytes) != bytes.size() || !file.flush())
         return writeFailure(path, file.errorString(), errno);
     Staged staged{path, file.fileName(), target.isFile(), {}};
-    // As writeFileAtomically: a replaced file keeps its permissions, a new one gets the usual.
-    staged.permissions = staged.replacing ? target.permissions()
-                                                & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser)
+    staged.permissions = staged.replacing ? keptPermissions(target)
                                           : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
                                                 | QFileDevice::ReadOther;
     file.setAutoRemove(false);

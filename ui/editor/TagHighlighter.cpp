@@ -91,6 +91,11 @@ void TagHighlighter::setCaret(int blockNumber, int column)
     m_caretAtLineEnd = caret.isValid() && column == caret.length() - 1;
     if (!m_scanner)
         return;
+    // Within a line that ends outside a tag, where the caret is changes no underline: a key's
+    // own re-highlighting is not done twice.
+    const auto *kept = dynamic_cast<const BlockEndState *>(caret.userData());
+    if (before == blockNumber && !(kept && kept->state.walk.insideTag) && atEndBefore == m_caretAtLineEnd)
+        return;
     // The lines whose underlines depend on where the caret is, before and now; formats are no
     // text, so the document stays silent (see rehighlightQuietly).
     QTextDocument *doc = document();

@@ -4,6 +4,7 @@
 #include <document/DocumentSession.h>
 #include <editor/EditorText.h>
 #include <editor/FindBar.h>
+#include <editor/LinePieces.h>
 #include <preview/PreviewView.h>
 #include <storage/ProgramFiles.h>
 #include <storage/TextCodec.h>
@@ -156,14 +157,12 @@ void MainForm::openRecentFile(const QString &file)
 void MainForm::showCaretPlace()
 {
     const QTextCursor caret = MainText->textCursor();
-    QTextBlock block = caret.block();
+    const QTextBlock block = caret.block();
     int column = caret.positionInBlock();
     // In a long line shown in pieces, the pieces before count.
-    const int line = MainText->documentLine(block);
-    for (QTextBlock b = block; b.isValid() && MainText->documentLine(b) == line && b.previous().isValid()
-                               && MainText->documentLine(b.previous()) == line;
-         b = b.previous())
+    for (QTextBlock b = block; continuesLine(b) && b.previous().isValid(); b = b.previous())
         column += b.previous().length() - 1;
+    const int line = MainText->documentLine(block);
     StaCaret->setText(QStringLiteral("行 %1、列 %2").arg(line + 1).arg(column + 1));
 }
 

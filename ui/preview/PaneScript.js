@@ -114,10 +114,17 @@ window.__qrnPane = window.__qrnPane || {
       }
       parent.insertBefore(document.createTextNode(l), end);
     });
+    this.reindex(first, oldCount, newCount, added.map((c, k) => [first + k + 1, c]));
+    return true;
+  },
+  // After lines first .. first+oldCount-1 became newCount others whose inner markers are `inner`
+  // ([line, comment] in line order): the markers after them are numbered as a new load numbers
+  // them, and the index follows without a walk through the whole page.
+  reindex(first, oldCount, newCount, inner) {
     const delta = newCount - oldCount, old = this.ix, lines2 = [], byLine2 = new Map();
-    const keep = (n, c) => { lines2.push(n); byLine2.set(n, c); };
+    const keep = (n, c) => { if (!byLine2.has(n)) { lines2.push(n); byLine2.set(n, c); } };
     for (const n of old.lines) if (n <= first) keep(n, old.byLine.get(n));
-    added.forEach((c, k) => keep(first + k + 1, c));
+    for (const [n, c] of inner) keep(n, c);
     for (const n of old.lines) {
       if (n < first + oldCount) continue;
       const c = old.byLine.get(n);
@@ -125,7 +132,6 @@ window.__qrnPane = window.__qrnPane || {
       keep(n + delta, c);
     }
     this.ix = { lines: lines2, byLine: byLine2 };
-    return true;
   },
   // Changes one run of text of a line. The text nodes between the line's marker and the next are
   // the runs the parse left in place (one before a table the line is in moved before that table),
@@ -202,19 +208,7 @@ window.__qrnPane = window.__qrnPane || {
       if (n > first && n < first + newCount) inner.push([n, c]);
     }
     parent.insertBefore(fragment, end);
-    // Markers after the block are numbered as the new page numbers them; the index follows
-    // without a walk through the whole page.
-    const delta = newCount - oldCount, old = this.ix, lines2 = [], byLine2 = new Map();
-    const keep = (n, c) => { if (!byLine2.has(n)) { lines2.push(n); byLine2.set(n, c); } };
-    for (const n of old.lines) if (n <= first) keep(n, old.byLine.get(n));
-    for (const [n, c] of inner.sort((a, b) => a[0] - b[0])) keep(n, c);
-    for (const n of old.lines) {
-      if (n < first + oldCount) continue;
-      const c = old.byLine.get(n);
-      if (delta) c.data = 'qrn-line ' + (n + delta);
-      keep(n + delta, c);
-    }
-    this.ix = { lines: lines2, byLine: byLine2 };
+    this.reindex(first, oldCount, newCount, inner.sort((a, b) => a[0] - b[0]));
     return true;
   },
 };

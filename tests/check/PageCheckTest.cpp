@@ -17,13 +17,11 @@ TagTable table()
 {
     TagTable t;
     for (const auto &[ja, html] : std::initializer_list<std::pair<std::u16string, std::u16string>>{
-             {u"ページ", u"html"}, {u"ページ終わり", u"/html"}, {u"ヘッド", u"head"}, {u"ヘッド終わり", u"/head"},
-             {u"タイトル", u"title"}, {u"タイトル終わり", u"/title"}, {u"全体", u"body"}, {u"全体終わり", u"/body"},
-             {u"太字", u"b"}, {u"太字終わり", u"/b"}, {u"斜体", u"i"}, {u"斜体終わり", u"/i"}, {u"画像", u"img"},
-             {u"代替文字", u"alt"}, {u"表", u"table"}, {u"表終わり", u"/table"}, {u"表のセル", u"td"},
-             {u"表のセル終わり", u"/td"}, {u"表の行", u"tr"}, {u"段落", u"p"}, {u"段落終わり", u"/p"}, {u"クラス", u"class"},
-             {u"書体", u"font"}, {u"書体終わり", u"/font"}, {u"背景色", u"bgcolor"}, {u"文書型", u"!DOCTYPE"},
-             {u"私の強調", u"strong"}, {u"私の強調終わり", u"/strong"}})
+             {u"ページ", u"html"}, {u"ページ終わり", u"/html"}, {u"ヘッド", u"head"}, {u"ヘッド終わり", u"/head"}, {u"タイトル", u"title"},
+             {u"タイトル終わり", u"/title"}, {u"全体", u"body"}, {u"全体終わり", u"/body"}, {u"太字", u"b"}, {u"太字終わり", u"/b"},
+             {u"斜体", u"i"}, {u"斜体終わり", u"/i"}, {u"画像", u"img"}, {u"代替文字", u"alt"}, {u"表", u"table"}, {u"表終わり", u"/table"},
+             {u"表のセル", u"td"}, {u"表のセル終わり", u"/td"}, {u"表の行", u"tr"}, {u"段落", u"p"}, {u"段落終わり", u"/p"},
+             {u"クラス", u"class"}, {u"背景色", u"bgcolor"}, {u"文書型", u"!DOCTYPE"}, {u"私の強調", u"strong"}, {u"私の強調終わり", u"/strong"}})
         t.AddTagEntry(ja, html, 0, u"");
     return t;
 }

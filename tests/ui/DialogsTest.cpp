@@ -1,6 +1,5 @@
 #include "MainFormHarness.h"
 
-#include <dialogs/Form2.h>
 #include <dialogs/NewTag.h>
 #include <dialogs/frmAbout.h>
 
@@ -18,14 +17,6 @@ using namespace qrn::test;
 
 namespace {
 using Box = ScriptedMessageBoxes;
-
-QStringList rows(const QListWidget *list)
-{
-    QStringList r;
-    for (int i = 0; i < list->count(); ++i)
-        r << list->item(i)->text();
-    return r;
-}
 
 // True when the label paints anything: a label that took "<h1>" for markup paints an empty heading.
 bool paintsText(QLabel *label)
@@ -51,79 +42,56 @@ class DialogsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void tagEditorOpensWithTheUserDefinedEntries();
-    void addButtonNeedsBothBoxes();
-    void enterAddsAndEscClosesOnlyAnEmptyEditor();
-    void entryLabelsShowMarkupAsText();
-    void duplicateNamesAreRefused();
-    void textTheDictionaryFileCannotCarryIsRefused_data();
-    void textTheDictionaryFileCannotCarryIsRefused();
-    void fullTableRefusesAnAdd();
-    void deleteMovesTheSelectionUp();
-    void clearRemovesEveryListedEntry();
+    void tagEditorListsTheUserEntriesAndAddsOnEnter();
+    void deleteMovesTheSelectionUpAndClearEmptiesTheList();
+    void refusedAddsChangeNothing_data();
+    void refusedAddsChangeNothing();
     void entriesAddedHereSurviveExitAndRestart();
-    void helpWindowIsOneInstanceWithMargins();
     void aboutBoxCaptionsAndSystemInformation();
     void everyManualLinkResolvesToAShippedFile();
 };
 
-void DialogsTest::tagEditorOpensWithTheUserDefinedEntries()
+void DialogsTest::tagEditorListsTheUserEntriesAndAddsOnEnter()
 {
     TagTable table;
-    table.AddTagEntry(u"a", u"x", 8, u"");
-    table.AddTagEntry(u"b", u"y", 0, u"");
-    table.AddTagEntry(u"c", u"z", 9, u"");
-    table.AddTagEntry(u"d", u"w", 7, u"");
+    for (const auto &[name, category] : {std::pair(u"a", 8), std::pair(u"b", 0), std::pair(u"c", 9), std::pair(u"d", 7)})
+        table.AddTagEntry(name, u"x", std::int16_t(category), u""); // listed: 8 and 9 only
     ScriptedMessageBoxes boxes;
     NewTag editor(table, boxes);
     QCOMPARE(editor.windowTitle(), QStringLiteral("ユーザー定義タグ"));
-    QCOMPARE(rows(editor.List1), (QStringList{QStringLiteral("a"), QStringLiteral("c")}));
+    QCOMPARE(rowsOf(editor.List1), (QStringList{QStringLiteral("a"), QStringLiteral("c")}));
     QCOMPARE(editor.List1->currentRow(), -1);
     QVERIFY(editor.Text1->text().isEmpty() && editor.Text2->text().isEmpty());
     QVERIFY(editor.Option1_0->isChecked());
-    QVERIFY(!editor.Command2->isEnabled());
     QVERIFY(editor.SinkouBar->isHidden());
     QVERIFY(editor.motoTag->text().isEmpty() && editor.sinTag->text().isEmpty());
     // Positions in twips: the list at (120, 2280), 4335 × 5100.
     QCOMPARE(editor.List1->geometry(), QRect(8, 152, 289, 340));
-}
 
-
-void DialogsTest::addButtonNeedsBothBoxes()
-{
-    TagTable table;
-    ScriptedMessageBoxes boxes;
-    NewTag editor(table, boxes);
+    // The add button needs text in both boxes; a blank is text.
+    QVERIFY(!editor.Command2->isEnabled());
     editor.Text1->setText(QStringLiteral("h1"));
     QVERIFY(!editor.Command2->isEnabled());
     editor.Text2->setText(QStringLiteral(" "));
     QVERIFY(editor.Command2->isEnabled());
     editor.Text1->clear();
     QVERIFY(!editor.Command2->isEnabled());
-}
-
-void DialogsTest::enterAddsAndEscClosesOnlyAnEmptyEditor()
-{
-    TagTable table;
-    ScriptedMessageBoxes boxes;
-    NewTag editor(table, boxes);
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
 
     // Enter in either box adds the pair and the window stays open for the next one.
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
     editor.Text1->setText(QStringLiteral("h1"));
     editor.Text2->setText(QStringLiteral("見出し"));
     QTest::keyClick(editor.Text2, Qt::Key_Return);
     QVERIFY(editor.isVisible());
-    QCOMPARE(rows(editor.List1), QStringList{QStringLiteral("見出し")});
+    QCOMPARE(rowsOf(editor.List1), (QStringList{QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("見出し")}));
     QVERIFY(editor.Text1->text().isEmpty() && editor.Text2->text().isEmpty());
-
     editor.Option1_1->setChecked(true);
     editor.Text1->setText(QStringLiteral("b"));
     editor.Text2->setText(QStringLiteral("太く"));
     QTest::keyClick(editor.Text1, Qt::Key_Enter, Qt::KeypadModifier);
     QVERIFY(editor.isVisible());
-    QCOMPARE(table[2], (TagEntry{u"太く", u"b", 9, u""}));
+    QCOMPARE(table[table.TagCount()], (TagEntry{u"太く", u"b", 9, u""}));
 
     // With one box empty Enter adds nothing, and Esc keeps the typed text.
     editor.Text1->setText(QStringLiteral("i"));
@@ -132,103 +100,23 @@ void DialogsTest::enterAddsAndEscClosesOnlyAnEmptyEditor()
     QTest::keyClick(editor.List1, Qt::Key_Escape);
     QVERIFY(editor.isVisible());
     QCOMPARE(editor.Text1->text(), QStringLiteral("i"));
-    QCOMPARE(int(table.TagCount()), 2);
-
+    QCOMPARE(int(table.TagCount()), 6);
     editor.Text1->clear();
     QTest::keyClick(editor.Text1, Qt::Key_Escape);
     QVERIFY(!editor.isVisible());
     QVERIFY(boxes.calls.isEmpty());
 }
 
-void DialogsTest::entryLabelsShowMarkupAsText()
+void DialogsTest::deleteMovesTheSelectionUpAndClearEmptiesTheList()
 {
     TagTable table;
-    table.AddTagEntry(u"見出し", u"h1", 8, u"");
-    table.AddTagEntry(u"<em>", u"<strong>", 9, u"");
+    table.AddTagEntry(u"残る", u"keep", 0, u""); // not listed, so neither deleted
     ScriptedMessageBoxes boxes;
     NewTag editor(table, boxes);
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    editor.List1->setCurrentRow(0);
-    QCOMPARE(editor.motoTag->text(), QStringLiteral("<h1>"));
-    QVERIFY(paintsText(editor.motoTag));
-    editor.List1->setCurrentRow(1);
-    QCOMPARE(editor.List1->currentItem()->text(), QStringLiteral("<em>"));
-    QVERIFY(paintsText(editor.motoTag));
-    QVERIFY(paintsText(editor.sinTag));
-}
-
-void DialogsTest::duplicateNamesAreRefused()
-{
-    TagTable table;
-    table.AddTagEntry(u"色", u"color", 6, u"");
-    ScriptedMessageBoxes boxes;
-    NewTag editor(table, boxes);
-    for (const QString &name : {QStringLiteral("ページ"), QStringLiteral("色")}) {
-        boxes.expect(Box::Information);
-        add(editor, QStringLiteral("x"), name);
-        QCOMPARE(boxes.calls.constLast().text, QStringLiteral("このタグの名前は、仕様できません"));
-        QCOMPARE(editor.Text2->text(), name);
-        QCOMPARE(editor.Text1->text(), QStringLiteral("x"));
-    }
-    QCOMPARE(int(table.TagCount()), 1);
-    QCOMPARE(editor.List1->count(), 0);
-    QVERIFY(boxes.unexpected.isEmpty());
-}
-
-void DialogsTest::textTheDictionaryFileCannotCarryIsRefused_data()
-{
-    QTest::addColumn<QString>("html");
-    QTest::addColumn<QString>("japanese");
-    QTest::newRow("comma in name") << QStringLiteral("h1") << QStringLiteral("見,出し");
-    QTest::newRow("comma in html") << QStringLiteral("h,1") << QStringLiteral("見出し");
-    QTest::newRow("line break") << QStringLiteral("h1") << QStringLiteral("見\n出し");
-    QTest::newRow("carriage return") << QStringLiteral("h1\r") << QStringLiteral("見出し");
-    QTest::newRow("leading blank") << QStringLiteral(" h1") << QStringLiteral("見出し");
-    QTest::newRow("leading tab") << QStringLiteral("h1") << QStringLiteral("\t見出し");
-    QTest::newRow("leading quote") << QStringLiteral("h1") << QStringLiteral("\"見出し");
-    QTest::newRow("end marker") << QStringLiteral("h1") << QStringLiteral("EndTagCom");
-    QTest::newRow("emoji") << QStringLiteral("h1") << QStringLiteral("見出し😀");
-    QTest::newRow("euro in html") << QStringLiteral("€") << QStringLiteral("見出し");
-}
-
-void DialogsTest::textTheDictionaryFileCannotCarryIsRefused()
-{
-    QFETCH(QString, html);
-    QFETCH(QString, japanese);
-    TagTable table;
-    ScriptedMessageBoxes boxes;
-    NewTag editor(table, boxes);
-    boxes.expect(Box::Information);
-    add(editor, html, japanese);
-    QVERIFY(boxes.unexpected.isEmpty());
-    QVERIFY(boxes.allAnswered());
-    QCOMPARE(int(table.TagCount()), 0);
-    QCOMPARE(editor.List1->count(), 0);
-    QCOMPARE(editor.Text2->text(), japanese);
-}
-
-void DialogsTest::fullTableRefusesAnAdd()
-{
-    TagTable table;
-    while (table.TagCount() < TagTable::MaxTagCount)
-        table.AddTagEntry(u"w", u"h", 5, u"");
-    ScriptedMessageBoxes boxes;
-    NewTag editor(table, boxes);
-    boxes.expect(Box::Information);
-    add(editor, QStringLiteral("h1"), QStringLiteral("見出し"));
-    QVERIFY(boxes.allAnswered() && boxes.unexpected.isEmpty());
-    QCOMPARE(int(table.TagCount()), int(TagTable::MaxTagCount));
-    QCOMPARE(editor.List1->count(), 0);
-}
-
-void DialogsTest::deleteMovesTheSelectionUp()
-{
-    TagTable table;
-    ScriptedMessageBoxes boxes;
-    NewTag editor(table, boxes);
     add(editor, QStringLiteral("h1"), QStringLiteral("一"));
-    add(editor, QStringLiteral("b"), QStringLiteral("二"), true);
+    add(editor, QStringLiteral("<strong>"), QStringLiteral("<em>"), true);
     add(editor, QStringLiteral("h3"), QStringLiteral("三"));
     add(editor, QStringLiteral("h4"), QStringLiteral("四"));
     add(editor, QStringLiteral("h5"), QStringLiteral("五"));
@@ -236,54 +124,86 @@ void DialogsTest::deleteMovesTheSelectionUp()
     editor.Command3->click(); // nothing selected: nothing happens
     QCOMPARE(editor.List1->count(), 5);
 
+    // The labels show the names as text: "<h3>" paints, where markup would be an empty heading.
     editor.List1->setCurrentRow(2);
     QCOMPARE(editor.motoTag->text(), QStringLiteral("<h3>"));
     QCOMPARE(editor.sinTag->text(), QStringLiteral("＜三＞"));
+    QVERIFY(paintsText(editor.motoTag));
     editor.Command3->click();
-    QCOMPARE(rows(editor.List1), (QStringList{QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("四"), QStringLiteral("五")}));
+    QCOMPARE(rowsOf(editor.List1), (QStringList{QStringLiteral("一"), QStringLiteral("<em>"), QStringLiteral("四"), QStringLiteral("五")}));
     QCOMPARE(editor.List1->currentRow(), 1);
-    QCOMPARE(editor.motoTag->text(), QStringLiteral("b"));
-    QCOMPARE(editor.sinTag->text(), QStringLiteral("二"));
+    QCOMPARE(editor.motoTag->text(), QStringLiteral("<strong>")); // a command's names go bare
+    QCOMPARE(editor.sinTag->text(), QStringLiteral("<em>"));
+    QVERIFY(paintsText(editor.motoTag) && paintsText(editor.sinTag));
     QCOMPARE(table.findJapaneseName(u"三"), -1);
-    QCOMPARE(int(table.TagCount()), 4);
+    QCOMPARE(int(table.TagCount()), 5);
 
     editor.List1->setCurrentRow(0);
     editor.Command3->click();
     QCOMPARE(editor.List1->currentRow(), -1);
     QCOMPARE(editor.sinTag->text(), QStringLiteral("＜一＞")); // no row selected: the labels keep their text
-    QCOMPARE(int(table.TagCount()), 3);
+    QCOMPARE(int(table.TagCount()), 4);
 
     // A row whose entry is already gone is still removed.
     QVERIFY(table.DeleteTagEntry(u"四"));
     editor.List1->setCurrentRow(1);
     editor.Command3->click();
-    QCOMPARE(rows(editor.List1), (QStringList{QStringLiteral("二"), QStringLiteral("五")}));
-    QCOMPARE(int(table.TagCount()), 2);
-}
+    QCOMPARE(rowsOf(editor.List1), (QStringList{QStringLiteral("<em>"), QStringLiteral("五")}));
+    QCOMPARE(int(table.TagCount()), 3);
 
-void DialogsTest::clearRemovesEveryListedEntry()
-{
-    TagTable table;
-    table.AddTagEntry(u"残る", u"keep", 0, u"");
-    for (int i = 0; i < 10; ++i)
-        table.AddTagEntry(QStringLiteral("語%1").arg(i).toStdU16String(), u"x", i % 2 ? 8 : 9, u"");
-    ScriptedMessageBoxes boxes;
-    NewTag editor(table, boxes);
-    QCOMPARE(editor.List1->count(), 10);
+    // Clear deletes every listed entry, counting them on its progress bar, gone again afterwards.
     editor.Command4->click();
     QCOMPARE(editor.List1->count(), 0);
     QCOMPARE(int(table.TagCount()), 1);
-    QCOMPARE(editor.SinkouBar->value(), 9);
-    QCOMPARE(editor.SinkouBar->maximum(), 9);
-    QVERIFY(editor.SinkouBar->isHidden());
+    QCOMPARE(table.findJapaneseName(u"残る"), 1);
+    QVERIFY(editor.SinkouBar->isHidden() && editor.SinkouBar->value() == 1 && editor.SinkouBar->maximum() == 1);
+}
 
-    // One row: a maximum below 1 is not applied.
-    table.AddTagEntry(u"一つ", u"x", 8, u"");
-    NewTag again(table, boxes);
-    again.SinkouBar->setMaximum(5);
-    again.Command4->click();
-    QCOMPARE(again.SinkouBar->maximum(), 5);
-    QCOMPARE(int(table.TagCount()), 1);
+// A name in use, text the dictionary file cannot carry back, or a full table: a message, and
+// the table, the list and the typed text stay as they were.
+void DialogsTest::refusedAddsChangeNothing_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("japanese");
+    QTest::addColumn<QString>("message"); // checked where given
+    const QString taken = QStringLiteral("このタグの名前は、仕様できません");
+    QTest::newRow("built-in name") << QStringLiteral("x") << QStringLiteral("ページ") << taken;
+    QTest::newRow("name in use") << QStringLiteral("x") << QStringLiteral("色") << taken;
+    QTest::newRow("comma in name") << QStringLiteral("h1") << QStringLiteral("見,出し") << QString();
+    QTest::newRow("comma in html") << QStringLiteral("h,1") << QStringLiteral("見出し") << QString();
+    QTest::newRow("line break") << QStringLiteral("h1") << QStringLiteral("見\n出し") << QString();
+    QTest::newRow("carriage return") << QStringLiteral("h1\r") << QStringLiteral("見出し") << QString();
+    QTest::newRow("leading blank") << QStringLiteral(" h1") << QStringLiteral("見出し") << QString();
+    QTest::newRow("leading tab") << QStringLiteral("h1") << QStringLiteral("\t見出し") << QString();
+    QTest::newRow("leading quote") << QStringLiteral("h1") << QStringLiteral("\"見出し") << QString();
+    QTest::newRow("end marker") << QStringLiteral("h1") << QStringLiteral("EndTagCom") << QString();
+    QTest::newRow("emoji") << QStringLiteral("h1") << QStringLiteral("見出し😀") << QString();
+    QTest::newRow("euro in html") << QStringLiteral("€") << QStringLiteral("見出し") << QString();
+    QTest::newRow("full table") << QStringLiteral("h1") << QStringLiteral("見出し") << QString();
+}
+
+void DialogsTest::refusedAddsChangeNothing()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, japanese);
+    QFETCH(QString, message);
+    TagTable table;
+    table.AddTagEntry(u"色", u"color", 6, u"");
+    if (qstrcmp(QTest::currentDataTag(), "full table") == 0)
+        while (table.TagCount() < TagTable::MaxTagCount)
+            table.AddTagEntry(u"w", u"h", 5, u"");
+    const int count = table.TagCount();
+    ScriptedMessageBoxes boxes;
+    NewTag editor(table, boxes);
+    boxes.expect(Box::Information);
+    add(editor, html, japanese);
+    QVERIFY(boxes.unexpected.isEmpty() && boxes.allAnswered());
+    if (!message.isEmpty())
+        QCOMPARE(boxes.calls.value(0).text, message);
+    QCOMPARE(int(table.TagCount()), count);
+    QCOMPARE(editor.List1->count(), 0);
+    QCOMPARE(editor.Text1->text(), html);
+    QCOMPARE(editor.Text2->text(), japanese);
 }
 
 void DialogsTest::entriesAddedHereSurviveExitAndRestart()
@@ -314,35 +234,7 @@ void DialogsTest::entriesAddedHereSurviveExitAndRestart()
     h.create();
     QVERIFY(h.form->Form_Load());
     NewTag reopened(h.henkan.tagTable(), h.boxes);
-    QCOMPARE(rows(reopened.List1), QStringList{QStringLiteral("大見出し")});
-}
-
-void DialogsTest::helpWindowIsOneInstanceWithMargins()
-{
-    MainFormHarness h;
-    QVERIFY(h.form->Form_Load());
-    h.form->mmnyHelp->trigger();
-    QPointer<Form2> help = h.form->helpWindow();
-    QVERIFY(help && help->isVisible());
-    QCOMPARE(help->windowTitle(), QStringLiteral("QRNマニュアル"));
-    auto *pane = static_cast<FakePreview *>(help->HelpBrw);
-    QCOMPARE(pane->navigations, QStringList{h.dir.path() + QDir::separator() + QStringLiteral("Help") + QDir::separator() + QStringLiteral("Index.html")});
-    h.form->mmnyHelp->trigger();
-    QCOMPARE(h.form->helpWindow(), help.data());
-    QCOMPARE(pane->navigations.size(), 1); // keeps its page
-
-    help->resize(500, 400);
-    const QRect fitted = help->HelpBrw->widget()->geometry();
-    QCOMPARE(fitted.topLeft(), QPoint(8, 8));
-    help->resize(300, 30);
-    QCOMPARE(help->HelpBrw->widget()->height(), fitted.height());
-    QVERIFY(help->HelpBrw->widget()->width() < fitted.width());
-
-    help->close();
-    QTRY_VERIFY(!help);
-    h.form->mmnyHelp->trigger();
-    QVERIFY(h.form->helpWindow());
-    h.form->helpWindow()->close();
+    QCOMPARE(rowsOf(reopened.List1), QStringList{QStringLiteral("大見出し")});
 }
 
 void DialogsTest::aboutBoxCaptionsAndSystemInformation()
@@ -373,22 +265,20 @@ void DialogsTest::aboutBoxCaptionsAndSystemInformation()
 void DialogsTest::everyManualLinkResolvesToAShippedFile()
 {
     const QDir help(QStringLiteral(QRN_DATA_DIR "/Help"));
-    QVERIFY(help.exists(QStringLiteral("Index.html")));
+    const QString index = QString::fromUtf8(readAllBytes(help.filePath(QStringLiteral("Index.html"))));
+    QVERIFY(!index.isEmpty());
     static const QRegularExpression link(QStringLiteral("(?:href|src)=\"([^\"#]+)"));
     int links = 0;
     for (const QString &page : help.entryList({QStringLiteral("*.html")})) {
         const QString text = QString::fromUtf8(readAllBytes(help.filePath(page)));
         QVERIFY2(text.contains(QStringLiteral("charset=\"utf-8\"")), qPrintable(page));
-        for (auto m = link.globalMatch(text); m.hasNext();) {
+        for (auto m = link.globalMatch(text); m.hasNext(); ++links) {
             const QString target = m.next().captured(1);
-            ++links;
             QVERIFY2(!target.contains(QLatin1Char(':')), qPrintable(page + QStringLiteral(": ") + target));
             QVERIFY2(help.exists(target), qPrintable(page + QStringLiteral(" links to missing ") + target));
         }
         // Every page but the index is reached from the index.
-        if (page != QLatin1String("Index.html"))
-            QVERIFY2(QString::fromUtf8(readAllBytes(help.filePath(QStringLiteral("Index.html")))).contains(QStringLiteral("href=\"") + page + QLatin1Char('"')),
-                     qPrintable(page));
+        QVERIFY2(page == QLatin1String("Index.html") || index.contains(QStringLiteral("href=\"") + page + QLatin1Char('"')), qPrintable(page));
     }
     QVERIFY(links > 20);
     // Each feature beyond the menus has its page.

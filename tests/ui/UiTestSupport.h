@@ -33,8 +33,8 @@ public:
     QWidget *widget() override { return m_widget; }
     void navigate(const QString &filePath) override { navigations << filePath; }
     void showUnsaved(const QString &filePath, const QByteArray &bytes) override { unsaved.append({filePath, bytes}); }
-    bool goBack() override { return backs++, canGoBack; }
-    bool goForward() override { return forwards++, canGoForward; }
+    bool goBack() override { return ++backs, false; }
+    bool goForward() override { return ++forwards, false; }
     void followLine(int line, double fraction) override { follows.append({line, fraction}); }
     void setZoom(double factor) override { zoom = factor; }
 
@@ -47,7 +47,6 @@ public:
     QList<std::pair<int, double>> follows;
     int backs = 0, forwards = 0;
     double zoom = 1;
-    bool canGoBack = false, canGoForward = false;
 
 private:
     QWidget *m_widget;
@@ -56,24 +55,16 @@ private:
 // Creates fake panes and remembers the last one.
 struct FakePreviews {
     FakePreview *last = nullptr;
-    BrowserFactory factory()
-    {
-        return [this](QWidget *parent) { return last = new FakePreview(parent); };
-    }
+    BrowserFactory factory() { return [this](QWidget *parent) { return last = new FakePreview(parent); }; }
 };
 
 class ScriptedMessageBoxes : public MessageBoxes {
 public:
     enum Kind { Information, AskToSave, AskYesNo, Error, AskChoice };
-    struct Call {
-        Kind kind;
-        QString text;
-        QStringList buttons = {};
-        int defaultButton = -1;
-    };
+    struct Call { Kind kind; QString text; QStringList buttons = {}; int defaultButton = -1; };
 
     // Scripts the next box: its kind and, for questions, the answer (true: Yes).
-    void expect(Kind kind, bool answer = true) { m_script.enqueue({kind, answer, -1}); }
+    void expect(Kind kind, bool answer = true) { m_script.enqueue({kind, answer}); }
     // Scripts the next question with answers of its own: the index chosen, -1 for closing it.
     void expectChoice(int choice) { m_script.enqueue({AskChoice, false, choice}); }
     // Scripts the next box to be cut short: `whileOpen` runs (the program being told to end)
@@ -84,41 +75,28 @@ public:
     QStringList unexpected;
     bool allAnswered() const { return m_script.isEmpty(); }
 
-    void information(QWidget *, const QString &text) override { take(Information, text); }
-    bool askToSave(QWidget *, const QString &text) override { return take(AskToSave, text); }
-    bool askYesNo(QWidget *, const QString &text) override { return take(AskYesNo, text); }
-    void error(QWidget *, const QString &text) override { take(Error, text); }
+    void information(QWidget *, const QString &text) override { take({Information, text}); }
+    bool askToSave(QWidget *, const QString &text) override { return take({AskToSave, text}).yes; }
+    bool askYesNo(QWidget *, const QString &text) override { return take({AskYesNo, text}).yes; }
+    void error(QWidget *, const QString &text) override { take({Error, text}); }
     int askChoice(QWidget *, const QString &text, const QStringList &buttons, int defaultButton) override
     {
-        calls.append({AskChoice, text, buttons, defaultButton});
-        if (m_script.isEmpty() || m_script.head().kind != AskChoice) {
-            unexpected << text;
-            return -1;
-        }
-        const Answer a = m_script.dequeue();
-        if (a.whileOpen)
-            a.whileOpen();
-        return a.choice;
+        return take({AskChoice, text, buttons, defaultButton}).choice;
     }
 
 private:
-    struct Answer {
-        Kind kind;
-        bool yes;
-        int choice;
-        std::function<void()> whileOpen = {};
-    };
-    bool take(Kind kind, const QString &text)
+    struct Answer { Kind kind; bool yes = false; int choice = -1; std::function<void()> whileOpen = {}; };
+    Answer take(const Call &call)
     {
-        calls.append({kind, text});
-        if (m_script.isEmpty() || m_script.head().kind != kind) {
-            unexpected << text;
-            return false;
+        calls.append(call);
+        if (m_script.isEmpty() || m_script.head().kind != call.kind) {
+            unexpected << call.text;
+            return {call.kind};
         }
         const Answer a = m_script.dequeue();
         if (a.whileOpen)
             a.whileOpen();
-        return a.yes;
+        return a;
     }
     QQueue<Answer> m_script;
 };
@@ -126,22 +104,17 @@ private:
 class ScriptedDialogs : public DialogService {
 public:
     enum Kind { OpenDialog, SaveDialog, FontDialog, ColorDialog };
-    struct Call {
-        Kind kind;
-        QString fileName; // the file name setting when the dialog was shown
-        QString filter;
-        std::int32_t color;
-        std::int32_t flags;
-    };
+    // The settings when the dialog was shown.
+    struct Call { Kind kind; QString fileName, filter; std::int32_t color, flags; };
 
-    void chooseFile(Kind kind, const QString &path) { m_script.enqueue({.kind = kind, .accept = true, .fileName = path}); }
-    void cancel(Kind kind) { m_script.enqueue({.kind = kind}); }
+    void chooseFile(Kind kind, const QString &path) { m_script.enqueue({kind, true, [this, path] { FileName = path; }}); }
+    void cancel(Kind kind) { m_script.enqueue({kind}); }
     // The dialog is cut short: `whileOpen` runs and the dialog returns as cancelled.
-    void interrupt(Kind kind, std::function<void()> whileOpen) { m_script.enqueue({.kind = kind, .whileOpen = std::move(whileOpen)}); }
-    void chooseColor(std::int32_t color) { m_script.enqueue({.kind = ColorDialog, .accept = true, .color = color}); }
+    void interrupt(Kind kind, std::function<void()> whileOpen) { m_script.enqueue({kind, false, std::move(whileOpen)}); }
+    void chooseColor(std::int32_t color) { m_script.enqueue({ColorDialog, true, [this, color] { Color = color; }}); }
     void chooseFont(const QString &name, double size, bool bold, bool italic)
     {
-        m_script.enqueue({.kind = FontDialog, .accept = true, .font = {name, size, bold, italic}});
+        m_script.enqueue({FontDialog, true, [=, this] { FontName = name; FontSize = size; FontBold = bold; FontItalic = italic; }});
     }
 
     QList<Call> calls;
@@ -154,20 +127,8 @@ public:
     bool ShowColor(QWidget *) override { return take(ColorDialog); }
 
 private:
-    struct Font {
-        QString name;
-        double size = 0;
-        bool bold = false, italic = false;
-    };
-    struct Answer {
-        Kind kind = OpenDialog;
-        bool accept = false;
-        QString fileName = {};
-        std::int32_t color = 0;
-        Font font = {};
-        std::function<void()> whileOpen = {};
-    };
-
+    // `act` runs while the dialog is open: it sets the chosen value, or interrupts.
+    struct Answer { Kind kind; bool accept = false; std::function<void()> act = {}; };
     bool take(Kind kind)
     {
         calls.append({kind, FileName, Filter, Color, Flags});
@@ -176,48 +137,32 @@ private:
             return false;
         }
         const Answer a = m_script.dequeue();
-        if (a.whileOpen)
-            a.whileOpen();
-        if (!a.accept)
-            return false;
-        if (kind == OpenDialog || kind == SaveDialog)
-            FileName = a.fileName;
-        else if (kind == ColorDialog)
-            Color = a.color;
-        else
-            std::tie(FontName, FontSize, FontBold, FontItalic) = std::tie(a.font.name, a.font.size, a.font.bold, a.font.italic);
-        return true;
+        if (a.act)
+            a.act();
+        return a.accept;
     }
     QQueue<Answer> m_script;
 };
 
-// The program's own modal windows, not shown: each run is counted, and `userInTagEditor`
-// does what the user would do in the tag editor.
+// The program's own modal windows, not shown: `userInTagEditor` does what the user would do in
+// the tag editor, and the About box's runs are counted.
 class ScriptedWindows : public ModalWindows {
 public:
-    int tagEditorRuns = 0;
     int aboutRuns = 0;
     std::function<void(TagTable &)> userInTagEditor;
 
-    void runTagEditor(QWidget *, TagTable &table) override
-    {
-        ++tagEditorRuns;
-        if (userInTagEditor)
-            userInTagEditor(table);
-    }
+    void runTagEditor(QWidget *, TagTable &table) override { if (userInTagEditor) userInTagEditor(table); }
     void runAbout(QWidget *) override { ++aboutRuns; }
 };
 
 // A program folder holding the delivered dictionary (from its readable source) and a settings file.
-inline bool makeProgramFolder(const QString &folder,
-                              const QString &settings = QStringLiteral("16777215,Noto Sans Mono CJK JP,11,False,False,0"))
+inline bool makeProgramFolder(const QString &folder)
 {
     TagTable table;
     const QString source = QString::fromUtf8(readAllBytes(QStringLiteral(QRN_DATA_DIR "/KirikoDate.txt")));
-    if (!ReadTagFileText(toU16View(source), table).markerFound)
-        return false;
-    return writeDictionaryFile(folder + QStringLiteral("/KirikoDate.dat"), table).ok
-           && writeBytes(folder + QStringLiteral("/EditerFontDate.dat"), sjis(settings + QStringLiteral("\r\n")));
+    return ReadTagFileText(toU16View(source), table).markerFound
+           && writeDictionaryFile(folder + QStringLiteral("/KirikoDate.dat"), table).ok
+           && writeBytes(folder + QStringLiteral("/EditerFontDate.dat"), "16777215,Noto Sans Mono CJK JP,11,False,False,0\r\n");
 }
 
 } // namespace qrn::test

@@ -494,6 +494,11 @@ void WebPreviewTest::previewFollowsLinesBothWays()
     QTest::mouseDClick(page.view()->focusProxy(), Qt::LeftButton, {}, QPoint(20, qRound(topOf(104) + 10)));
     QTRY_COMPARE(clicked.size(), 1);
     QCOMPARE(clicked.first().first().toInt(), 105);
+    // A caret at the editor's foot: the line stays in view. On the closing tags: the page's end.
+    page.pane.followLine(301, 1.0);
+    QTRY_VERIFY2(qAbs(topOf(300) + 20 - 2 * middle) < 1, qPrintable(QString::number(topOf(300))));
+    page.pane.followLine(401, 0.5);
+    QTRY_COMPARE(page.js(QStringLiteral("scrollY + innerHeight - document.documentElement.scrollHeight")).toInt(), 0);
 }
 
 // Changes that each need a load, while loads are running: one load at a time, only the newest

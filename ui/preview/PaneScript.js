@@ -47,12 +47,22 @@ window.__qrnPane = window.__qrnPane || {
       const mid = (lo + hi) >> 1;
       if (lines[mid] <= line) { at = mid; lo = mid + 1; } else hi = mid - 1;
     }
-    for (let k = at; k < lines.length && k < at + 100; ++k) {
+    let k = at;
+    for (; k < lines.length && k < at + 100; ++k) {
       const y = this.top(byLine.get(lines[k]));
       if (y !== null) {
-        scrollTo({ left: scrollX, top: Math.max(0, y - fraction * innerHeight), behavior: 'instant' });
+        // What the line made, down to the next marker's content or the page's end, stays in
+        // view as far as it fits: a caret at the editor's foot shows the line above the pane's.
+        const next = k + 1 < lines.length ? this.top(byLine.get(lines[k + 1])) : null;
+        const height = Math.min(innerHeight, (next !== null && next > y ? next : document.documentElement.scrollHeight) - y);
+        scrollTo({ left: scrollX, top: Math.max(0, y - Math.min(fraction * innerHeight, innerHeight - height)), behavior: 'instant' });
         return lines[k];
       }
+    }
+    // Nothing drawn from the line on (the page's closing tags): its end.
+    if (k === lines.length && k > 0) {
+      scrollTo({ left: scrollX, top: document.documentElement.scrollHeight, behavior: 'instant' });
+      return lines[at];
     }
     return -1;
   },
@@ -73,6 +83,13 @@ window.__qrnPane = window.__qrnPane || {
     this.settled = false;
     scrollTo({ left: x, top: y, behavior: 'instant' });
     requestAnimationFrame(() => requestAnimationFrame(() => { this.settled = true; }));
+  },
+  // After a patch: `settled` once the frame that shows it has been painted (the task after the
+  // frame's animation callbacks runs after its paint).
+  drawn() {
+    this.settled = false;
+    requestAnimationFrame(() => setTimeout(() => { this.settled = true; }, 0));
+    return true;
   },
   // The page's bytes (base64) as the text a parse makes of them, split after each line break.
   lines(base64) {

@@ -244,18 +244,33 @@ void WebPreview::patch(const QString &call, const QByteArray &bytes)
 {
     m_work = Work::Patch;
     QWebEnginePage *page = shownPage();
-    runInPage(page, QStringLiteral("!!window.__qrnPane && ") + call, [this, page, bytes](const QVariant &patched) {
+    runInPage(page, QStringLiteral("!!window.__qrnPane && ") + call + QStringLiteral(" && __qrnPane.drawn()"),
+              [this, page, bytes](const QVariant &patched) {
+                  if (m_work != Work::Patch)
+                      return;
+                  if (page != shownPage() || !showsPreviewedPage()) {
+                      done(); // the user went to another page meanwhile
+                  } else if (!patched.toBool()) {
+                      stage();
+                  } else {
+                      m_shownVersion.bytes = bytes;
+                      waitForPatchDrawn(page, 0);
+                  }
+              });
+}
+
+// A patched version counts as visible once the pane has painted it.
+void WebPreview::waitForPatchDrawn(QWebEnginePage *page, int polls)
+{
+    runInPage(page, QStringLiteral("!!__qrnPane.settled"), [=, this](const QVariant &drawn) {
         if (m_work != Work::Patch)
             return;
-        if (page != shownPage() || !showsPreviewedPage()) {
-            done(); // the user went to another page meanwhile
-        } else if (!patched.toBool()) {
-            stage();
-        } else {
-            m_shownVersion.bytes = bytes;
-            done();
-            emit loadFinished();
+        if (!drawn.toBool() && polls < 200 && page == shownPage()) {
+            QTimer::singleShot(2, this, [=, this] { waitForPatchDrawn(page, polls + 1); });
+            return;
         }
+        done();
+        emit loadFinished();
     });
 }
 

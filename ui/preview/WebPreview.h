@@ -66,6 +66,7 @@ private:
     void startNext();
     void done();
     void patch(const QString &call, const QByteArray &bytes);
+    void waitForPatchDrawn(QWebEnginePage *page, int polls);
     void stage();
     void settle(int attempt);
     void waitForFrame(int attempt, const QVariant &scroll, int polls);

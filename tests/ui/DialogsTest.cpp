@@ -60,35 +60,26 @@ void DialogsTest::tagEditorListsTheUserEntriesAndAddsOnEnter()
     NewTag editor(table, boxes);
     QCOMPARE(editor.windowTitle(), QStringLiteral("ユーザー定義タグ"));
     QCOMPARE(rowsOf(editor.List1), (QStringList{QStringLiteral("a"), QStringLiteral("c")}));
-    QCOMPARE(editor.List1->currentRow(), -1);
-    QVERIFY(editor.Text1->text().isEmpty() && editor.Text2->text().isEmpty());
-    QVERIFY(editor.Option1_0->isChecked());
-    QVERIFY(editor.SinkouBar->isHidden());
-    QVERIFY(editor.motoTag->text().isEmpty() && editor.sinTag->text().isEmpty());
+    QVERIFY(editor.List1->currentRow() == -1 && editor.Option1_0->isChecked() && editor.SinkouBar->isHidden());
+    QCOMPARE(editor.Text1->text() + editor.Text2->text() + editor.motoTag->text() + editor.sinTag->text(), QString());
     // Positions in twips: the list at (120, 2280), 4335 × 5100.
     QCOMPARE(editor.List1->geometry(), QRect(8, 152, 289, 340));
 
     // The add button needs text in both boxes; a blank is text.
-    QVERIFY(!editor.Command2->isEnabled());
-    editor.Text1->setText(QStringLiteral("h1"));
-    QVERIFY(!editor.Command2->isEnabled());
-    editor.Text2->setText(QStringLiteral(" "));
-    QVERIFY(editor.Command2->isEnabled());
-    editor.Text1->clear();
-    QVERIFY(!editor.Command2->isEnabled());
+    const auto fill = [&](const QString &a, const QString &b) { editor.Text1->setText(a); editor.Text2->setText(b); return editor.Command2->isEnabled(); };
+    QCOMPARE((QList<bool>{editor.Command2->isEnabled(), fill(QStringLiteral("h1"), {}), fill(QStringLiteral("h1"), QStringLiteral(" ")),
+                          fill({}, QStringLiteral(" "))}), (QList<bool>{false, false, true, false}));
 
     // Enter in either box adds the pair and the window stays open for the next one.
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    editor.Text1->setText(QStringLiteral("h1"));
-    editor.Text2->setText(QStringLiteral("見出し"));
+    fill(QStringLiteral("h1"), QStringLiteral("見出し"));
     QTest::keyClick(editor.Text2, Qt::Key_Return);
     QVERIFY(editor.isVisible());
     QCOMPARE(rowsOf(editor.List1), (QStringList{QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("見出し")}));
     QVERIFY(editor.Text1->text().isEmpty() && editor.Text2->text().isEmpty());
     editor.Option1_1->setChecked(true);
-    editor.Text1->setText(QStringLiteral("b"));
-    editor.Text2->setText(QStringLiteral("太く"));
+    fill(QStringLiteral("b"), QStringLiteral("太く"));
     QTest::keyClick(editor.Text1, Qt::Key_Enter, Qt::KeypadModifier);
     QVERIFY(editor.isVisible());
     QCOMPARE(table[table.TagCount()], (TagEntry{u"太く", u"b", 9, u""}));
@@ -115,25 +106,22 @@ void DialogsTest::deleteMovesTheSelectionUpAndClearEmptiesTheList()
     NewTag editor(table, boxes);
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    add(editor, QStringLiteral("h1"), QStringLiteral("一"));
-    add(editor, QStringLiteral("<strong>"), QStringLiteral("<em>"), true);
-    add(editor, QStringLiteral("h3"), QStringLiteral("三"));
-    add(editor, QStringLiteral("h4"), QStringLiteral("四"));
-    add(editor, QStringLiteral("h5"), QStringLiteral("五"));
+    const QStringList names{QStringLiteral("一"), QStringLiteral("<em>"), QStringLiteral("三"), QStringLiteral("四"), QStringLiteral("五")};
+    for (int i = 0; i < 5; ++i) // the second a command
+        add(editor, i == 1 ? QStringLiteral("<strong>") : QStringLiteral("h%1").arg(i + 1), names[i], i == 1);
 
     editor.Command3->click(); // nothing selected: nothing happens
     QCOMPARE(editor.List1->count(), 5);
 
     // The labels show the names as text: "<h3>" paints, where markup would be an empty heading.
+    const auto labels = [&] { return QStringList{editor.motoTag->text(), editor.sinTag->text()}; };
     editor.List1->setCurrentRow(2);
-    QCOMPARE(editor.motoTag->text(), QStringLiteral("<h3>"));
-    QCOMPARE(editor.sinTag->text(), QStringLiteral("＜三＞"));
+    QCOMPARE(labels(), (QStringList{QStringLiteral("<h3>"), QStringLiteral("＜三＞")}));
     QVERIFY(paintsText(editor.motoTag));
     editor.Command3->click();
     QCOMPARE(rowsOf(editor.List1), (QStringList{QStringLiteral("一"), QStringLiteral("<em>"), QStringLiteral("四"), QStringLiteral("五")}));
     QCOMPARE(editor.List1->currentRow(), 1);
-    QCOMPARE(editor.motoTag->text(), QStringLiteral("<strong>")); // a command's names go bare
-    QCOMPARE(editor.sinTag->text(), QStringLiteral("<em>"));
+    QCOMPARE(labels(), (QStringList{QStringLiteral("<strong>"), QStringLiteral("<em>")})); // a command's names go bare
     QVERIFY(paintsText(editor.motoTag) && paintsText(editor.sinTag));
     QCOMPARE(table.findJapaneseName(u"三"), -1);
     QCOMPARE(int(table.TagCount()), 5);
@@ -202,8 +190,7 @@ void DialogsTest::refusedAddsChangeNothing()
         QCOMPARE(boxes.calls.value(0).text, message);
     QCOMPARE(int(table.TagCount()), count);
     QCOMPARE(editor.List1->count(), 0);
-    QCOMPARE(editor.Text1->text(), html);
-    QCOMPARE(editor.Text2->text(), japanese);
+    QCOMPARE((QStringList{editor.Text1->text(), editor.Text2->text()}), (QStringList{html, japanese}));
 }
 
 void DialogsTest::entriesAddedHereSurviveExitAndRestart()
@@ -243,9 +230,8 @@ void DialogsTest::aboutBoxCaptionsAndSystemInformation()
     QApplication::setApplicationName(name);
     ScriptedMessageBoxes boxes;
     frmAbout about(boxes);
-    QCOMPARE(about.windowTitle(), name + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
-    QCOMPARE(about.lblTitle->text(), name);
-    QCOMPARE(about.lblVersion->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + QString::fromUtf8(VersionText));
+    QCOMPARE((QStringList{about.windowTitle(), about.lblTitle->text(), about.lblVersion->text()}),
+             (QStringList{name + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"), name, QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + QString::fromUtf8(VersionText)}));
     QVERIFY(about.cmdOK->isDefault());
 
     boxes.expect(Box::Information);

@@ -252,9 +252,8 @@ void DocumentsTest::theWindowFollowsTheSession()
     h.dialogs->cancel(Dlg::OpenDialog);
     h.form->mmnyHtmlHenkan->trigger();
     h.form->mmnyNew->trigger();
-    QCOMPARE(h.text(), fromU16(NewDocumentTemplate()));
-    QCOMPARE(h.session().WorkFolder(), h.dir.path());
-    QCOMPARE(h.form->StaEncoding->text(), QStringLiteral("Shift_JIS"));
+    QCOMPARE((QStringList{h.text(), h.session().WorkFolder(), h.form->StaEncoding->text()}),
+             (QStringList{fromU16(NewDocumentTemplate()), h.dir.path(), QStringLiteral("Shift_JIS")}));
 }
 
 // The editor gives back CR LF line ends and no-break spaces as set, whatever the widget holds
@@ -301,24 +300,22 @@ void DocumentsTest::fontAndColourCommandsSurviveARestart()
     MainFormHarness h;
     QVERIFY(writeBytes(h.path(QStringLiteral("EditerFontDate.dat")), "255,Noto Serif CJK JP,14\r\n"));
     QVERIFY(h.form->Form_Load());
-    const QFont font = h.form->MainText->font();
-    QCOMPARE(font.family(), QStringLiteral("Noto Serif CJK JP"));
-    QCOMPARE(font.pointSizeF(), 14.0);
-    QVERIFY(!font.bold());
+    const QString serif = QStringLiteral("Noto Serif CJK JP");
+    const auto looks = [&] {
+        const QFont f = h.form->MainText->font();
+        return std::tuple(f.family(), f.pointSizeF(), f.bold(), f.italic(), h.form->MainText->backColor(), h.form->MainText->foreColor());
+    };
     h.dialogs->cancel(Dlg::FontDialog);
     h.dialogs->cancel(Dlg::ColorDialog);
     h.dialogs->cancel(Dlg::ColorDialog);
     h.form->mmnyFont_Click();
     h.form->mmnyEditerColor_Click();
     h.form->mmnyFontColor_Click();
-    QCOMPARE(h.form->MainText->font(), font);
-    QCOMPARE(h.form->MainText->backColor(), 255);
-    QCOMPARE(h.form->MainText->foreColor(), SystemColorWindowText);
+    QCOMPARE(looks(), std::tuple(serif, 14.0, false, false, 255, SystemColorWindowText));
 
-    h.dialogs->chooseFont(font.family(), 10.5, true, false);
+    h.dialogs->chooseFont(serif, 10.5, true, false);
     h.form->mmnyFont_Click();
-    QCOMPARE(h.form->MainText->font().pointSizeF(), 10.5);
-    QVERIFY(h.form->MainText->font().bold());
+    QCOMPARE(looks(), std::tuple(serif, 10.5, true, false, 255, SystemColorWindowText));
     QVERIFY(!h.session().DocChanged());
     h.dialogs->chooseColor(SystemColorWindow);
     h.form->mmnyEditerColor_Click();
@@ -332,10 +329,7 @@ void DocumentsTest::fontAndColourCommandsSurviveARestart()
 
     h.create();
     QVERIFY(h.form->Form_Load());
-    QVERIFY(h.form->MainText->font().bold());
-    QCOMPARE(h.form->MainText->font().pointSizeF(), 10.5);
-    QCOMPARE(h.form->MainText->backColor(), SystemColorWindow);
-    QCOMPARE(h.form->MainText->foreColor(), 255);
+    QCOMPARE(looks(), std::tuple(serif, 10.5, true, false, SystemColorWindow, 255));
 }
 
 QTEST_MAIN(DocumentsTest)

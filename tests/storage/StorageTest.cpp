@@ -179,8 +179,9 @@ void StorageTest::pagesDeclareTheirCharsetAsTheStandardsPrescanFindsIt_data()
                                 << QByteArray("euc-jp") << QByteArray("euc-jp");
     QTest::newRow("content without http-equiv") << u"<meta content=\"text/html; charset=utf-8\">"_s << QByteArray() << shiftJis;
     QTest::newRow("the word in text") << u"<p>charset=utf-8</p>"_s << QByteArray() << shiftJis;
-    QTest::newRow("after a long comment") << u"<!--%1--><meta charset=\"utf-8\">"_s.arg(QString(1500, QLatin1Char('x')))
-                                          << QByteArray() << shiftJis;
+    // The prescan reads the first 1024 bytes.
+    QTest::newRow("ending at byte 1023") << u"<!--%1--><meta charset=utf-8>"_s.arg(QString(997, QLatin1Char('x'))) << utf8 << utf8;
+    QTest::newRow("ending at byte 1024") << u"<!--%1--><meta charset=utf-8>"_s.arg(QString(998, QLatin1Char('x'))) << QByteArray() << shiftJis;
     QTest::newRow("inside a comment") << u"<!-- <meta charset=utf-8> -->"_s << QByteArray() << shiftJis;
     QTest::newRow("after an empty comment") << u"<!--><meta charset=utf-8>"_s << utf8 << utf8;
     QTest::newRow("inside an attribute") << u"<div title=\"<meta charset=utf-8>\"><meta charset=x-sjis>"_s

@@ -15,11 +15,6 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-bool isAsciiLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 bool isShiftJisName(QByteArrayView name)
 {
     for (const char *alias : {"shift_jis", "shift-jis", "sjis", "x-sjis", "windows-31j", "cp932", "ms932", "ms_kanji",
@@ -30,81 +25,11 @@ bool isShiftJisName(QByteArrayView name)
 }
 
 // Charsets in which every byte below 0x40 stands for itself, so "<", ">", quotes and line breaks
-// can be found byte by byte. Shift_JIS also has "]" and letters as second bytes, handled apart.
+// can be found byte by byte. (Shift_JIS second bytes are 0x40 or above.)
 bool keepsAsciiMarkup(QByteArrayView name)
 {
     return name == "utf-8" || name == "utf8" || name == "us-ascii" || name == "euc-jp" || name.startsWith("iso-8859-")
            || name.startsWith("windows-125") || isShiftJisName(name);
-}
-
-bool isShiftJisLead(uchar c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-bool isShiftJisTrail(uchar c)
-{
-    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-}
-
-// Finds `needle` from `from` as characters, not as bytes inside a two-byte Shift_JIS character.
-qsizetype findText(QByteArrayView s, QByteArrayView needle, qsizetype from, bool shiftJis)
-{
-    if (!shiftJis)
-        return s.indexOf(needle, from);
-    for (qsizetype i = from; i + needle.size() <= s.size();) {
-        if (s.sliced(i).startsWith(needle))
-            return i;
-        i += isShiftJisLead(uchar(s[i])) && i + 1 < s.size() && isShiftJisTrail(uchar(s[i + 1])) ? 2 : 1;
-    }
-    return -1;
-}
-
-qsizetype afterOrEnd(QByteArrayView s, qsizetype found, qsizetype length)
-{
-    return found < 0 ? s.size() : found + length;
-}
-
-// The end of a start or end tag whose name begins at `pos`, attributes and quoted values that
-// hold ">" or line breaks included: the position after its ">", or the end of the text.
-qsizetype endOfTag(QByteArrayView s, qsizetype pos)
-{
-    const qsizetype n = s.size();
-    while (pos < n && !isSpace(s[pos]) && s[pos] != '/' && s[pos] != '>')
-        ++pos;
-    while (pos < n) {
-        while (pos < n && (isSpace(s[pos]) || s[pos] == '/'))
-            ++pos;
-        if (pos >= n || s[pos] == '>')
-            return std::min(pos + 1, n);
-        // An attribute name (a first "=" belongs to it), then perhaps a value.
-        ++pos;
-        while (pos < n && !isSpace(s[pos]) && s[pos] != '/' && s[pos] != '>' && s[pos] != '=')
-            ++pos;
-        while (pos < n && isSpace(s[pos]))
-            ++pos;
-        if (pos >= n || s[pos] != '=')
-            continue;
-        ++pos;
-        while (pos < n && isSpace(s[pos]))
-            ++pos;
-        if (pos < n && (s[pos] == '"' || s[pos] == '\'')) {
-            pos = afterOrEnd(s, s.indexOf(s[pos], pos + 1), 1);
-        } else {
-            while (pos < n && !isSpace(s[pos]) && s[pos] != '>')
-                ++pos;
-        }
-    }
-    return n;
-}
-
-// Elements whose content is text up to their own end tag: nothing in it is markup.
-bool hasRawContent(QByteArrayView lowerName)
-{
-    for (const char *name : {"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes", "noscript"})
-        if (lowerName == QByteArrayView(name))
-            return true;
-    return false;
 }
 
 // The lengths of the common start and, after it, of the common end of two texts.
@@ -115,36 +40,6 @@ std::pair<qsizetype, qsizetype> commonEnds(QByteArrayView before, QByteArrayView
     const qsizetype rest = shorter - prefix;
     const qsizetype suffix = std::mismatch(before.rbegin(), before.rbegin() + rest, after.rbegin()).first - before.rbegin();
     return {prefix, suffix};
-}
-
-// Where markup that starts at `pos` ends, as withLineMarkers skips it; raw text and CDATA
-// count as markup here. Sets `holdsText` for a construct whose content is text of its own
-// (script, style, CDATA ...) or that ends all markup (plaintext).
-qsizetype endOfMarkup(QByteArrayView s, qsizetype pos, bool shiftJis, bool &holdsText)
-{
-    const QByteArrayView rest = s.sliced(pos);
-    holdsText = false;
-    if (rest.startsWith("<!--"))
-        return afterOrEnd(s, s.indexOf("-->", pos + 4), 3);
-    if (rest.startsWith("<![CDATA[")) {
-        holdsText = true;
-        return afterOrEnd(s, findText(s, "]]>", pos + 9, shiftJis), 3);
-    }
-    if (rest.startsWith("<!") || rest.startsWith("<?"))
-        return afterOrEnd(s, s.indexOf('>', pos + 2), 1);
-    if (rest.startsWith("</"))
-        return rest.size() > 2 && isAsciiLetter(rest[2]) ? endOfTag(s, pos + 2) : afterOrEnd(s, s.indexOf('>', pos + 2), 1);
-    qsizetype nameEnd = pos + 1;
-    while (nameEnd < s.size() && !isSpace(s[nameEnd]) && s[nameEnd] != '/' && s[nameEnd] != '>')
-        ++nameEnd;
-    const QByteArray name = s.sliced(pos + 1, nameEnd - pos - 1).toByteArray().toLower();
-    holdsText = name == "plaintext" || hasRawContent(name);
-    return endOfTag(s, pos + 1);
-}
-
-bool opensMarkup(QByteArrayView s, qsizetype pos)
-{
-    return pos + 1 < s.size() && (isAsciiLetter(s[pos + 1]) || s[pos + 1] == '/' || s[pos + 1] == '!' || s[pos + 1] == '?');
 }
 
 } // namespace
@@ -180,6 +75,10 @@ public:
     }
     bool stopped() const { return m_stopped || m_state == State::Plaintext; }
     bool inData() const { return m_state == State::Data; }
+    // After a "<" in text, before what follows it says whether markup begins there.
+    bool opening() const { return m_state == State::TagOpen; }
+    // Inside an element whose content is text up to its own end tag (script, style, title ...).
+    bool inRawText() const { return m_textState != State::Data; }
 
     // Reads the byte at `pos` and perhaps more; returns the position after what was read.
     qsizetype read(qsizetype pos);
@@ -809,38 +708,50 @@ std::optional<TextRunChange> textRunChange(const QByteArray &before, const QByte
     const qsizetype lineStart = prefix == 0 ? 0 : before.lastIndexOf('\n', prefix - 1) + 1;
     const qsizetype lineBreak = before.indexOf('\n', endBefore);
     const qsizetype lineEnd = lineBreak < 0 ? before.size() : lineBreak + 1;
+    if (!keepsAsciiMarkup(pageCharset(before)))
+        return std::nullopt;
     const QByteArrayView s(before);
-    const bool shiftJis = isShiftJisName(pageCharset(before));
+    // The line's runs of text as the tokenizer that places the markers reads them: it must
+    // begin and end in text, outside any element whose content is raw text.
+    MarkerPlaces places(s);
+    qsizetype pos = before.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (pos < lineStart && !places.stopped())
+        pos = places.read(pos);
+    if (pos != lineStart || places.stopped() || !places.inData() || places.inRawText())
+        return std::nullopt;
     TextRunChange change;
     change.line = int(s.first(lineStart).count('\n'));
     change.lastLine = lineEnd == before.size();
     change.run = -1;
-    qsizetype runStart = lineStart;
+    qsizetype runStart = -1, opened = -1;
     const auto endRun = [&](qsizetype runEnd) {
         if (runStart <= prefix && endBefore <= runEnd && change.run < 0) {
             if (runEnd == runStart)
-                return false; // no node to patch: the text would be new
+                return false; // between two tags with no text: no node to patch, the text would be new
             change.run = int(change.oldRuns.size());
             change.newRun = after.mid(runStart, runEnd - runStart + (endAfter - endBefore));
         }
         if (runEnd > runStart)
             change.oldRuns << before.mid(runStart, runEnd - runStart);
+        runStart = -1;
         return true;
     };
-    for (qsizetype pos = lineStart; pos < lineEnd;) {
-        if (s[pos] != '<' || !opensMarkup(s, pos)) {
-            ++pos;
-            continue;
+    while (pos < lineEnd) {
+        if (places.inData()) {
+            if (runStart < 0)
+                runStart = pos;
+            opened = s[pos] == '<' ? pos : -1;
+        } else if (!places.opening()) {
+            if (places.inRawText() || places.stopped())
+                return std::nullopt;
+            if (runStart >= 0 && !endRun(opened))
+                return std::nullopt;
         }
-        if (!endRun(pos))
-            return std::nullopt;
-        bool holdsText = false;
-        pos = endOfMarkup(s, pos, shiftJis, holdsText);
-        if (holdsText || pos > lineEnd)
-            return std::nullopt;
-        runStart = pos;
+        pos = places.read(pos);
     }
-    if (!endRun(lineEnd) || change.run < 0)
+    if (pos != lineEnd || !places.inData())
+        return std::nullopt;
+    if ((runStart >= 0 && !endRun(lineEnd)) || change.run < 0)
         return std::nullopt;
     return change;
 }

@@ -43,8 +43,9 @@ std::optional<TextLinesChange> textLinesChange(const QByteArray &before, const Q
 // Two versions of a page that differ inside one run of text of one line (between two tags, or a
 // tag and the line's end), the changed bytes holding no "<" and no line break: every non-empty
 // run of text of that line as it was, which of them changed, what it became, and whether the
-// line is the page's last. A line holding raw text (script, style, title ...) or a CDATA section
-// gives none, as its text would not show as these runs.
+// line is the page's last. The runs are read by the same tokenizer that places the markers. A
+// line that begins or ends inside markup, or holds raw text (script, style, title ...), gives
+// none, as its text would not show as these runs.
 struct TextRunChange {
     int line = 0;
     QList<QByteArray> oldRuns;

@@ -232,6 +232,29 @@ private slots:
         QTEST(change.lastLine, "lastLine");
     }
 
+    // Lines with elements changed: the block of lines to patch, or none where a patch must not reach.
+    void blockChangesLeaveTheHeadAndScriptsToALoad_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QList<int>>("block"); // first line, old and new line count; empty: none
+        QTest::newRow("an element put in") << QByteArray("<p>\na\nb\n") << QByteArray("<p>\na<i>x</i>\nb\n") << QList<int>{1, 1, 1};
+        QTest::newRow("a line put in") << QByteArray("<p>\na\nb\nc\n") << QByteArray("<p>\na\n<hr>\nb\nc\n") << QList<int>{2, 1, 2};
+        QTest::newRow("the head") << QByteArray("<title>a</title>\n<p>\n") << QByteArray("<title>ab</title>\n<p>\n") << QList<int>{};
+        QTest::newRow("a style sheet") << QByteArray("<p>\na\n") << QByteArray("<p>\n<style>p{}</style>a\n") << QList<int>{};
+        QTest::newRow("a script") << QByteArray("<p>\na\nb\n") << QByteArray("<p>\n<SCRIPT>1</SCRIPT>\nb\n") << QList<int>{};
+        QTest::newRow("no line after") << QByteArray("<p>\na") << QByteArray("<p>\na<b>") << QList<int>{};
+    }
+
+    void blockChangesLeaveTheHeadAndScriptsToALoad()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        const std::optional<BlockChange> change = blockChange(before, after);
+        const QList<int> block = change ? QList<int>{change->firstLine, change->oldLineCount, change->newLineCount} : QList<int>();
+        QTEST(block, "block");
+    }
+
     void environmentSwitchesCannotReopenTheNetwork()
     {
         // The engine keeps only the last of two equal switches: features to disable are merged into one.

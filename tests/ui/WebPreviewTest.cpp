@@ -462,6 +462,13 @@ private slots:
         QTRY_VERIFY2(qAbs(topOf(300) + 20 - 2 * middle) < 1, qPrintable(QString::number(topOf(300))));
         page.pane.followLine(401, 0.5);
         QTRY_COMPARE(page.js(QStringLiteral("scrollY + innerHeight - document.documentElement.scrollHeight")).toInt(), 0);
+
+        // An element put in where the pane is scrolled: patched, the scroll and the history as they were.
+        page.pane.followLine(201, 0.0);
+        QTRY_VERIFY(qAbs(topOf(200)) < 1);
+        const QVariant before = page.js(QStringLiteral("[scrollY, history.length]"));
+        QCOMPARE(loadsToShow(page, longPage(400, QStringLiteral("<b>太</b>")), QStringLiteral("document.body.innerHTML")), 0);
+        QCOMPARE(page.js(QStringLiteral("[scrollY, history.length]")), before);
     }
 
     // Changes that each need a load, while loads are running: one load at a time, only the newest

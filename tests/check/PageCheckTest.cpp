@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 using namespace qrn;
 
@@ -36,11 +37,12 @@ std::u16string page(const std::u16string &body)
 struct Case {
     const char *name;
     std::u16string document;
-    // The one problem expected: its 0-based line, level, sentence and marked word.
-    int line;
-    ProblemLevel level;
+    // The one problem expected: its sentence and marked word, its 0-based line (by default the
+    // first of page()'s body) and level.
     std::u16string sentence;
     std::u16string word;
+    int line = 3;
+    ProblemLevel level = ProblemLevel::Error;
 };
 
 void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
@@ -50,56 +52,43 @@ class PageCheckTest : public testing::TestWithParam<Case> {};
 TEST_P(PageCheckTest, tellsEachMistakeInTheNotationsWordsAtItsLine)
 {
     const Case &c = GetParam();
-    const TagTable t = table();
-    const std::vector<PageProblem> problems = checkDocument(c.document, t);
+    const std::vector<PageProblem> problems = checkDocument(c.document, table());
     ASSERT_EQ(problems.size(), 1u);
-    EXPECT_EQ(problems[0].line, c.line);
-    EXPECT_EQ(problems[0].level, c.level);
-    EXPECT_EQ(problems[0].sentence, c.sentence);
-    EXPECT_EQ(problems[0].word, c.word);
+    const PageProblem &p = problems[0];
+    EXPECT_EQ(std::tuple(p.line, p.level, p.sentence, p.word), std::tuple(c.line, c.level, c.sentence, c.word));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, PageCheckTest,
     testing::Values(
-        Case{"left open, marked where it opened", page(u"＜太字＞ここから\n続き"), 3, ProblemLevel::Error,
-             u"＜太字＞ が閉じられていません（＜太字終わり＞ がありません）", u"太字"},
-        Case{"closing word with nothing to close", page(u"文\n＜太字終わり＞"), 4, ProblemLevel::Error,
-             u"＜太字終わり＞ に対応する ＜太字＞ がありません", u"太字終わり"},
-        Case{"a user's own word", page(u"＜私の強調＞強く"), 3, ProblemLevel::Error,
-             u"＜私の強調＞ が閉じられていません（＜私の強調終わり＞ がありません）", u"私の強調"},
-        Case{"attribute twice", page(u"＜段落　クラス＝「a」　クラス＝「b」＞x＜段落終わり＞"), 3, ProblemLevel::Error,
-             u"＜段落＞ に クラス が二度あります", u"クラス"},
-        Case{"image without alternative text", page(u"＜画像　src＝「a.png」＞"), 3, ProblemLevel::Error,
-             u"＜画像＞ に 代替文字 がありません", u"代替文字"},
-        Case{"cell outside a row", page(u"＜表＞＜表のセル＞x＜表のセル終わり＞＜表終わり＞"), 3, ProblemLevel::Error,
-             u"ここに置けない要素があります（＜表の行＞ の中に置きます）", u"表の行"},
-        Case{"no title", u"＜文書型　html＞＜ページ＞＜ヘッド＞＜ヘッド終わり＞＜全体＞x＜全体終わり＞＜ページ終わり＞", 0,
-             ProblemLevel::Error, u"ページに ＜タイトル＞ がありません", u"タイトル"},
-        Case{"no document type", u"＜ページ＞＜ヘッド＞＜タイトル＞t＜タイトル終わり＞＜ヘッド終わり＞＜全体＞x＜全体終わり＞＜ページ終わり＞", 0,
-             ProblemLevel::Note, u"文書型の宣言（<!DOCTYPE html>）がありません", u""},
+        Case{"left open, marked where it opened", page(u"＜太字＞ここから\n続き"), u"＜太字＞ が閉じられていません（＜太字終わり＞ がありません）", u"太字"},
+        Case{"closing word with nothing to close", page(u"文\n＜太字終わり＞"), u"＜太字終わり＞ に対応する ＜太字＞ がありません", u"太字終わり", 4},
+        Case{"a user's own word", page(u"＜私の強調＞強く"), u"＜私の強調＞ が閉じられていません（＜私の強調終わり＞ がありません）", u"私の強調"},
+        Case{"attribute twice", page(u"＜段落　クラス＝「a」　クラス＝「b」＞x＜段落終わり＞"), u"＜段落＞ に クラス が二度あります", u"クラス"},
+        Case{"image without alternative text", page(u"＜画像　src＝「a.png」＞"), u"＜画像＞ に 代替文字 がありません", u"代替文字"},
+        Case{"cell outside a row", page(u"＜表＞＜表のセル＞x＜表のセル終わり＞＜表終わり＞"), u"ここに置けない要素があります（＜表の行＞ の中に置きます）", u"表の行"},
+        Case{"no title", u"＜文書型　html＞＜ページ＞＜ヘッド＞＜ヘッド終わり＞＜全体＞x＜全体終わり＞＜ページ終わり＞",
+             u"ページに ＜タイトル＞ がありません", u"タイトル", 0},
+        Case{"no document type", u"＜ページ＞＜ヘッド＞＜タイトル＞t＜タイトル終わり＞＜ヘッド終わり＞＜全体＞x＜全体終わり＞＜ページ終わり＞",
+             u"文書型の宣言（<!DOCTYPE html>）がありません", u"", 0, ProblemLevel::Note},
         Case{"attribute HTML5 dropped", u"＜文書型　html＞\n＜ページ＞＜ヘッド＞＜タイトル＞t＜タイトル終わり＞＜ヘッド終わり＞\n＜全体　背景色＝「white」＞x＜全体終わり＞＜ページ終わり＞",
-             2, ProblemLevel::Note, u"＜全体＞ の 背景色 は HTML5 では使われなくなりました", u"背景色"}));
+             u"＜全体＞ の 背景色 は HTML5 では使われなくなりました", u"背景色", 2, ProblemLevel::Note}));
 
 // Tidy notices the crossing where the inner element opened: that line, that word.
 TEST(PageCheck, crossedElementsAreAnErrorWhereTheyCross)
 {
-    const TagTable t = table();
-    const std::vector<PageProblem> problems = checkDocument(page(u"＜太字＞＜斜体＞x\n＜太字終わり＞＜斜体終わり＞"), t);
+    const std::vector<PageProblem> problems = checkDocument(page(u"＜太字＞＜斜体＞x\n＜太字終わり＞＜斜体終わり＞"), table());
     const auto crossed = std::find_if(problems.begin(), problems.end(),
                                       [](const PageProblem &p) { return p.sentence.find(u"交差") != std::u16string::npos; });
     ASSERT_NE(crossed, problems.end());
-    EXPECT_EQ(crossed->line, 3);
-    EXPECT_EQ(crossed->level, ProblemLevel::Error);
-    EXPECT_EQ(crossed->word, u"太字");
+    EXPECT_EQ(std::tuple(crossed->line, crossed->level, crossed->word), std::tuple(3, ProblemLevel::Error, std::u16string(u"太字")));
 }
 
 TEST(PageCheck, aCorrectPageHasNoProblemAndUnknownCodesAreNotShown)
 {
-    const TagTable t = table();
-    EXPECT_TRUE(checkDocument(page(u"＜段落＞文＜段落終わり＞"), t).empty());
+    EXPECT_TRUE(checkDocument(page(u"＜段落＞文＜段落終わり＞"), table()).empty());
     // A finding whose code has no sentence is dropped.
-    EXPECT_TRUE(describeProblems({TidyFinding{1, 1, 1, {}}}, u"<p>", t).empty());
+    EXPECT_TRUE(describeProblems({TidyFinding{1, 1, 1, {}}}, u"<p>", table()).empty());
 }
 
 } // namespace

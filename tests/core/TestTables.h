@@ -19,19 +19,12 @@ inline void PrintTo(const ConversionRow &row, std::ostream *os) { *os << row.nam
 inline TagTable sampleTable()
 {
     TagTable t;
-    t.AddTagEntry(u"ヘッド", u"head", 0, u"");
-    t.AddTagEntry(u"ヘッド終わり", u"/head", 0, u"");
-    t.AddTagEntry(u"タイトル", u"title", 0, u"");
-    t.AddTagEntry(u"タイトル終わり", u"/title", 0, u"");
-    t.AddTagEntry(u"全体", u"body", 0, u"");
-    t.AddTagEntry(u"全体終わり", u"/body", 0, u"");
-    t.AddTagEntry(u"書体", u"font", 0, u"");
-    t.AddTagEntry(u"書体終わり", u"/font", 0, u"");
-    t.AddTagEntry(u"ページ終わり", u"/html", 0, u"");
-    t.AddTagEntry(u"背景色", u"bgcolor", 6, u"");
-    t.AddTagEntry(u"色", u"color", 6, u"");
-    t.AddTagEntry(u"白", u"white", 6, u"");
-    t.AddTagEntry(u"黒", u"black", 6, u"");
+    struct Entry { const char16_t *japanese, *html; std::int16_t category; };
+    for (const Entry &e : std::initializer_list<Entry>{
+             {u"ヘッド", u"head", 0}, {u"ヘッド終わり", u"/head", 0}, {u"タイトル", u"title", 0}, {u"タイトル終わり", u"/title", 0},
+             {u"全体", u"body", 0}, {u"全体終わり", u"/body", 0}, {u"書体", u"font", 0}, {u"書体終わり", u"/font", 0},
+             {u"ページ終わり", u"/html", 0}, {u"背景色", u"bgcolor", 6}, {u"色", u"color", 6}, {u"白", u"white", 6}, {u"黒", u"black", 6}})
+        t.AddTagEntry(e.japanese, e.html, e.category, u"");
     return t;
 }
 

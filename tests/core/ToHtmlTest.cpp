@@ -23,7 +23,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Row{"empty", u"", u""},
         Row{"plain text with line breaks", u"あいう\r\nabc　def\r\n", u"あいう\r\nabc　def\r\n"},
-        Row{"page tag", u"＜ページ＞", u"<html>"},
         Row{"ascii brackets", u"<ページ>", u"<html>"},
         Row{"unknown word passes", u"＜ヘッド＞", u"<ヘッド>"},
         Row{"ideographic and ascii spaces", u"＜a　　b c＞", u"<a  b c>"},
@@ -53,7 +52,6 @@ TEST(ToHtml, LookupRulesApplyToEveryWordOfATag)
     table.AddTagEntry(u"見出し", u"h2", 8, u"");
     table.AddTagEntry(u"空", u"", 0, u"");
     EXPECT_EQ(ToHtml(u"＜書体　色＝「黒」＞", table), u"<font color=\"black\">") << "values included";
-    EXPECT_EQ(ToHtml(u"      ＜全体　背景色＝「白」＞", table), u"      <body bgcolor=\"white\">");
     EXPECT_EQ(ToHtml(u"＜見出し＞", table), u"<h1>") << "lower index wins";
     EXPECT_EQ(ToHtml(u"＜空＞", table), u"<空>") << "empty HtmlName keeps the word";
 

@@ -38,6 +38,7 @@ TEST(TagTable, DeleteRemovesTheFirstFileEntryOfTheNameAndReindexes)
 
     ASSERT_TRUE(table.DeleteTagEntry(u"ページ")) << "a hand-edited record of the name is removed instead";
     EXPECT_EQ(table[0], TagTable::builtInEntry());
+    EXPECT_EQ(table.LookupHtmlName(u"見出し"), u"h1") << "after a re-index the lower of two still wins";
     ASSERT_TRUE(table.DeleteTagEntry(u"見出し"));
     EXPECT_EQ(table.TagCount(), 2);
     EXPECT_EQ(table[1].JapaneseName, u"a");

@@ -128,6 +128,20 @@ private:
     int m_loading = 0, m_most = 0;
 };
 
+// Milliseconds from `since` until the shown page answers true to `script` (asked every 10 ms), or -1.
+double untilPageSays(WebPreview &pane, const QString &script, const QElapsedTimer &since, int ms)
+{
+    while (since.elapsed() < ms) {
+        bool answered = false, yes = false;
+        pane.view()->page()->runJavaScript(script, [&](const QVariant &v) { answered = true; yes = v.toBool(); });
+        runUntil([&] { return answered; }, 5000);
+        if (yes)
+            return since.nsecsElapsed() / 1e6;
+        runUntil([] { return false; }, 10);
+    }
+    return -1;
+}
+
 // The proportional set size of this process and every process below it (the engine's), in KB.
 long long treePssKb()
 {
@@ -250,16 +264,7 @@ int main(int argc, char *argv[])
         QElapsedTimer since;
         since.start();
         form.MainText->setText(page);
-        while (firstContent < 0 && since.elapsed() < 60000) {
-            bool answered = false, present = false;
-            pane.view()->page()->runJavaScript(QStringLiteral("!!document.querySelector('body > p')"),
-                                               [&](const QVariant &v) { answered = true; present = v.toBool(); });
-            runUntil([&] { return answered; }, 5000);
-            if (present)
-                firstContent = since.nsecsElapsed() / 1e6;
-            else
-                runUntil([] { return false; }, 10);
-        }
+        firstContent = untilPageSays(pane, QStringLiteral("!!document.querySelector('body > p')"), since, 60000);
         opened = clock.untilUpToDate(since);
     }
     const QTextBlock paragraph = form.MainText->document()->findBlockByNumber(form.MainText->document()->blockCount() / 2);
@@ -367,17 +372,7 @@ int main(int argc, char *argv[])
         QElapsedTimer since;
         since.start();
         QTest::keyClick(form.MainText, Qt::Key_End, Qt::ControlModifier);
-        while (followed < 0 && since.elapsed() < 30000) {
-            bool answered = false, atEnd = false;
-            pane.view()->page()->runJavaScript(
-                QStringLiteral("scrollY + innerHeight >= document.documentElement.scrollHeight - 4"),
-                [&](const QVariant &v) { answered = true; atEnd = v.toBool(); });
-            runUntil([&] { return answered; }, 5000);
-            if (atEnd)
-                followed = since.nsecsElapsed() / 1e6;
-            else
-                runUntil([] { return false; }, 10);
-        }
+        followed = untilPageSays(pane, QStringLiteral("scrollY + innerHeight >= document.documentElement.scrollHeight - 4"), since, 30000);
     }
     std::printf("  %-40s %s\n", "Ctrl+End, until the pane shows the end",
                 followed < 0 ? "NOT FOLLOWED in 30 s" : qPrintable(QStringLiteral("%1 ms").arg(followed, 0, 'f', 1)));

@@ -6,16 +6,9 @@
 
 namespace qrn {
 
-namespace {
-QString fileScheme()
-{
-    return QStringLiteral("file");
-}
-} // namespace
-
 QString LocalOrigins::pathOf(const QUrl &url)
 {
-    const QString path = url.scheme() == fileScheme() ? url.toLocalFile() : url.path(QUrl::FullyDecoded);
+    const QString path = url.isLocalFile() ? url.toLocalFile() : url.path(QUrl::FullyDecoded);
     return QDir::cleanPath(path);
 }
 

@@ -19,11 +19,6 @@ namespace qrn {
 
 namespace {
 
-QString fileScheme()
-{
-    return QStringLiteral("file");
-}
-
 // What a page may load from a local URL: what it shows or runs. Requests whose answer a script
 // reads (XMLHttpRequest, fetch, beacons, prefetches, service workers ...) are not among them.
 bool isPageResource(QWebEngineUrlRequestInfo::ResourceType type)
@@ -66,7 +61,7 @@ void PreviewRequestGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
     const bool local = scheme == QLatin1String(LocalPageScheme);
     const QUrl initiator = info.initiator();
     // Web content never reaches a local file; no script reads one.
-    if ((!local && scheme != fileScheme()) || (!initiator.isEmpty() && initiator.scheme() != QLatin1String(LocalPageScheme))
+    if ((!local && !url.isLocalFile()) || (!initiator.isEmpty() && initiator.scheme() != QLatin1String(LocalPageScheme))
         || !isPageResource(info.resourceType())) {
         info.block(true);
         return;

@@ -15,21 +15,15 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-bool isShiftJisName(QByteArrayView name)
-{
-    for (const char *alias : {"shift_jis", "shift-jis", "sjis", "x-sjis", "windows-31j", "cp932", "ms932", "ms_kanji",
-                              "csshiftjis"})
-        if (name == QByteArrayView(alias))
-            return true;
-    return false;
-}
-
 // Charsets in which every byte below 0x40 stands for itself, so "<", ">", quotes and line breaks
 // can be found byte by byte. (Shift_JIS second bytes are 0x40 or above.)
-bool keepsAsciiMarkup(QByteArrayView name)
+bool keepsAsciiMarkup(const QByteArray &name)
 {
-    return name == "utf-8" || name == "utf8" || name == "us-ascii" || name == "euc-jp" || name.startsWith("iso-8859-")
-           || name.startsWith("windows-125") || isShiftJisName(name);
+    const std::optional<TextFormat> format = formatForCharset(name);
+    if (format && (format->encoding == TextEncoding::Utf8 || format->encoding == TextEncoding::ShiftJis))
+        return true;
+    const QByteArray n = name.toLower();
+    return n == "us-ascii" || n == "euc-jp" || n.startsWith("iso-8859-") || n.startsWith("windows-125");
 }
 
 // The lengths of the common start and, after it, of the common end of two texts.
@@ -40,6 +34,31 @@ std::pair<qsizetype, qsizetype> commonEnds(QByteArrayView before, QByteArrayView
     const qsizetype rest = shorter - prefix;
     const qsizetype suffix = std::mismatch(before.rbegin(), before.rbegin() + rest, after.rbegin()).first - before.rbegin();
     return {prefix, suffix};
+}
+
+// The whole lines two versions differ in: from the start of the first changed line (the same
+// offset on both sides) to the end of a line that both sides share after the changed bytes,
+// where `oldEnd` and `newEnd` are the same distance from the end. None when nothing changed or
+// the change runs into the last line without a break.
+struct ChangedLines {
+    qsizetype lineStart, oldEnd, newEnd;
+};
+std::optional<ChangedLines> changedLines(QByteArrayView before, QByteArrayView after)
+{
+    const auto [prefix, suffix] = commonEnds(before, after);
+    if (prefix == before.size() && prefix == after.size())
+        return std::nullopt;
+    const qsizetype lineStart = prefix == 0 ? 0 : before.lastIndexOf('\n', prefix - 1) + 1;
+    const qsizetype endBefore = before.size() - suffix, endAfter = after.size() - suffix;
+    qsizetype extra = 0;
+    while (!(endBefore + extra > lineStart && endAfter + extra > lineStart && before[endBefore + extra - 1] == '\n'
+             && after[endAfter + extra - 1] == '\n')) {
+        const qsizetype lineEnd = before.indexOf('\n', endBefore + extra);
+        if (lineEnd < 0)
+            return std::nullopt;
+        extra = lineEnd + 1 - endBefore;
+    }
+    return ChangedLines{lineStart, endBefore + extra, endAfter + extra};
 }
 
 } // namespace
@@ -97,7 +116,6 @@ private:
         BogusComment, CommentStart, CommentStartDash, Comment, CommentEndDash, CommentEnd, CommentEndBang, Doctype,
     };
 
-    static bool space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
     static char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
     // The text state the tokenizer returns to from the "<" states of RCDATA, RAWTEXT and script data.
     State textState() const { return m_textState; }
@@ -322,7 +340,7 @@ qsizetype MarkerPlaces::read(qsizetype pos)
         m_state = c == '>' ? State::Data : State::BogusComment;
         return c == '>' ? pos + 1 : pos;
     case State::TagName:
-        if (space(c))
+        if (isSpace(c))
             m_state = State::BeforeAttrName;
         else if (c == '/')
             m_state = State::SelfClosingStartTag;
@@ -348,7 +366,7 @@ qsizetype MarkerPlaces::read(qsizetype pos)
         return pos;
     case State::TextEndTagName:
     case State::ScriptEscapedEndTagName:
-        if ((space(c) || c == '/' || c == '>') && m_buffer == m_lastStartTag) {
+        if ((isSpace(c) || c == '/' || c == '>') && m_buffer == m_lastStartTag) {
             m_tag = m_buffer;
             m_endTag = true;
             if (c == '>')
@@ -404,7 +422,7 @@ qsizetype MarkerPlaces::read(qsizetype pos)
         return pos;
     case State::ScriptDoubleEscapeStart:
     case State::ScriptDoubleEscapeEnd:
-        if (space(c) || c == '/' || c == '>') {
+        if (isSpace(c) || c == '/' || c == '>') {
             const bool script = m_buffer == "script";
             if (m_state == State::ScriptDoubleEscapeStart)
                 m_state = script ? State::ScriptDoubleEscaped : State::ScriptEscaped;
@@ -446,12 +464,12 @@ qsizetype MarkerPlaces::read(qsizetype pos)
         m_state = State::ScriptDoubleEscaped;
         return pos;
     case State::BeforeAttrName:
-        if (space(c))
+        if (isSpace(c))
             return pos + 1;
         m_state = c == '/' || c == '>' ? State::AfterAttrName : State::AttrName;
         return c == '=' ? pos + 1 : pos;
     case State::AttrName:
-        if (space(c) || c == '/' || c == '>') {
+        if (isSpace(c) || c == '/' || c == '>') {
             m_state = State::AfterAttrName;
             return pos;
         }
@@ -459,7 +477,7 @@ qsizetype MarkerPlaces::read(qsizetype pos)
             m_state = State::BeforeAttrValue;
         return pos + 1;
     case State::AfterAttrName:
-        if (space(c))
+        if (isSpace(c))
             return pos + 1;
         if (c == '/')
             m_state = State::SelfClosingStartTag;
@@ -473,7 +491,7 @@ qsizetype MarkerPlaces::read(qsizetype pos)
         }
         return pos + 1;
     case State::BeforeAttrValue:
-        if (space(c))
+        if (isSpace(c))
             return pos + 1;
         if (c == '"')
             m_state = State::AttrValueDq;
@@ -492,13 +510,13 @@ qsizetype MarkerPlaces::read(qsizetype pos)
             m_state = State::AfterAttrValueQuoted;
         return pos + 1;
     case State::AttrValueUnquoted:
-        if (space(c))
+        if (isSpace(c))
             m_state = State::BeforeAttrName;
         else if (c == '>')
             emitTag();
         return pos + 1;
     case State::AfterAttrValueQuoted:
-        if (space(c))
+        if (isSpace(c))
             m_state = State::BeforeAttrName;
         else if (c == '/')
             m_state = State::SelfClosingStartTag;
@@ -613,27 +631,11 @@ bool pageMayRunScripts(const QByteArray &html)
 
 std::optional<TextLinesChange> textLinesChange(const QByteArray &before, const QByteArray &after)
 {
-    const auto [prefix, suffix] = commonEnds(before, after);
-    if (prefix == before.size() && prefix == after.size())
-        return std::nullopt;
-    // Whole lines on both sides: back to the start of the first changed line, on to a line end
-    // that both sides share; past the changed bytes the two tails are the same.
-    const qsizetype lineStart = prefix == 0 ? 0 : before.lastIndexOf('\n', prefix - 1) + 1;
-    const qsizetype endBefore = before.size() - suffix;
-    const qsizetype endAfter = after.size() - suffix;
-    qsizetype extra = 0;
-    while (!(endBefore + extra > lineStart && endAfter + extra > lineStart && before[endBefore + extra - 1] == '\n'
-             && after[endAfter + extra - 1] == '\n')) {
-        const qsizetype lineEnd = before.indexOf('\n', endBefore + extra);
-        if (lineEnd < 0)
-            return std::nullopt;
-        extra = lineEnd + 1 - endBefore;
-    }
-    const qsizetype oldEnd = endBefore + extra;
-    const qsizetype newEnd = endAfter + extra;
+    const std::optional<ChangedLines> lines = changedLines(before, after);
     // A line must follow, or there is no marker to patch up to.
-    if (oldEnd >= before.size())
+    if (!lines || lines->oldEnd >= before.size())
         return std::nullopt;
+    const auto [lineStart, oldEnd, newEnd] = *lines;
     TextLinesChange change;
     change.oldLines = before.mid(lineStart, oldEnd - lineStart);
     change.newLines = after.mid(lineStart, newEnd - lineStart);
@@ -655,29 +657,10 @@ bool isMostlyNewPage(const QByteArray &before, const QByteArray &after)
 
 std::optional<BlockChange> blockChange(const QByteArray &before, const QByteArray &after)
 {
-    const auto [prefix, suffix] = commonEnds(before, after);
-    if (prefix == before.size() && prefix == after.size())
+    const std::optional<ChangedLines> lines = changedLines(before, after);
+    if (!lines)
         return std::nullopt;
-    const qsizetype lineStart = prefix == 0 ? 0 : before.lastIndexOf('\n', prefix - 1) + 1;
-    const qsizetype endBefore = before.size() - suffix, endAfter = after.size() - suffix;
-    qsizetype extra = 0;
-    while (!(endBefore + extra > lineStart && endAfter + extra > lineStart && before[endBefore + extra - 1] == '\n'
-             && after[endAfter + extra - 1] == '\n')) {
-        const qsizetype lineEnd = before.indexOf('\n', endBefore + extra);
-        if (lineEnd < 0)
-            return std::nullopt;
-        extra = lineEnd + 1 - endBefore;
-    }
-    qsizetype oldEnd = endBefore + extra, newEnd = endAfter + extra;
-    // A line only added or only removed: the next line joins the block, so that both sides have
-    // a line between the markers.
-    if (oldEnd == lineStart || newEnd == lineStart) {
-        const qsizetype next = before.indexOf('\n', oldEnd);
-        if (next < 0)
-            return std::nullopt;
-        newEnd += next + 1 - oldEnd;
-        oldEnd = next + 1;
-    }
+    const auto [lineStart, oldEnd, newEnd] = *lines;
     if (oldEnd >= before.size())
         return std::nullopt; // no line after: no marker to patch up to
     for (const QByteArray &lines : {before.mid(lineStart, oldEnd - lineStart), after.mid(lineStart, newEnd - lineStart)}) {

@@ -254,23 +254,27 @@ void WebPreview::patch(const QString &call, const QByteArray &bytes)
                       stage();
                   } else {
                       m_shownVersion.bytes = bytes;
-                      waitForPatchDrawn(page, 0);
+                      // A patched version counts as visible once the pane has painted it.
+                      whenPainted(page, Work::Patch, [this] {
+                          done();
+                          emit loadFinished();
+                      });
                   }
               });
 }
 
-// A patched version counts as visible once the pane has painted it.
-void WebPreview::waitForPatchDrawn(QWebEnginePage *page, int polls)
+// Calls `then` once the pane's script in `page` says the frame it waited for is painted (or
+// after about a second without that), unless the pane has moved on from `work` meanwhile.
+void WebPreview::whenPainted(QWebEnginePage *page, Work work, const std::function<void()> &then, int polls)
 {
-    runInPage(page, QStringLiteral("!!__qrnPane.settled"), [=, this](const QVariant &drawn) {
-        if (m_work != Work::Patch)
+    runInPage(page, QStringLiteral("!window.__qrnPane || !!__qrnPane.settled"), [=, this](const QVariant &painted) {
+        if (m_work != work)
             return;
-        if (!drawn.toBool() && polls < 200 && page == shownPage()) {
-            QTimer::singleShot(2, this, [=, this] { waitForPatchDrawn(page, polls + 1); });
+        if (!painted.toBool() && polls < 200) {
+            QTimer::singleShot(5, this, [=, this] { whenPainted(page, work, then, polls + 1); });
             return;
         }
-        done();
-        emit loadFinished();
+        then();
     });
 }
 
@@ -333,19 +337,13 @@ void WebPreview::settle(int attempt)
         const QString script = QStringLiteral("window.__qrnPane && __qrnPane.settle(%1, %2)")
                                    .arg(xy.value(0).toDouble())
                                    .arg(xy.value(1).toDouble());
-        runInPage(stagePage(), script, [this, attempt, scroll](const QVariant &) { waitForFrame(attempt, scroll, 0); });
+        runInPage(stagePage(), script, [this, attempt, scroll](const QVariant &) { waitForFrame(attempt, scroll); });
     });
 }
 
-void WebPreview::waitForFrame(int attempt, const QVariant &scroll, int polls)
+void WebPreview::waitForFrame(int attempt, const QVariant &scroll)
 {
-    runInPage(stagePage(), QStringLiteral("!window.__qrnPane || !!__qrnPane.settled"), [=, this](const QVariant &settled) {
-        if (m_work != Work::Settle)
-            return;
-        if (!settled.toBool() && polls < 200) {
-            QTimer::singleShot(5, this, [=, this] { waitForFrame(attempt, scroll, polls + 1); });
-            return;
-        }
+    whenPainted(stagePage(), Work::Settle, [=, this] {
         runInPage(shownPage(), QStringLiteral("[scrollX, scrollY]"), [=, this](const QVariant &now) {
             if (m_work != Work::Settle)
                 return;

@@ -66,10 +66,10 @@ private:
     void startNext();
     void done();
     void patch(const QString &call, const QByteArray &bytes);
-    void waitForPatchDrawn(QWebEnginePage *page, int polls);
     void stage();
     void settle(int attempt);
-    void waitForFrame(int attempt, const QVariant &scroll, int polls);
+    void waitForFrame(int attempt, const QVariant &scroll);
+    void whenPainted(QWebEnginePage *page, Work work, const std::function<void()> &then, int polls = 0);
     void raiseStaged();
     void pageLoaded(int index, bool ok);
     void runInPage(QWebEnginePage *page, const QString &script, const std::function<void(const QVariant &)> &then = {});

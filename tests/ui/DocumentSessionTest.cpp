@@ -299,6 +299,10 @@ void DocumentSessionTest::exportWritesThePageInItsCharsetAndTakesItsName()
     const QByteArray utf8 = exported(QStringLiteral("＜ページ＞＜ヘッド＞＜メタ情報　文字コード＝「utf-8」＞＜ヘッド終わり＞日本語😀"));
     QVERIFY2(utf8.contains("charset=\"utf-8\"") && utf8.contains(QStringLiteral("日本語😀").toUtf8()), utf8.constData());
     QCOMPARE(exported(QStringLiteral("顔😀と€")), sjis(QStringLiteral("顔&#x1F600;と&#x20AC;\r\n")));
+    // Another program changes the page: the tags are in no file, so the page does not replace them.
+    QVERIFY(writeBytes(page, "<p>changed</p>"));
+    QCOMPARE(h.session.reloadIfChangedOnDisk(), DocumentSession::DiskChange::ChangedOnDisk);
+    QCOMPARE(state(h).value(0), QStringLiteral("顔😀と€"));
 }
 
 // An import converts the page into an untitled, changed document in the page's folder. The

@@ -231,7 +231,9 @@ DocumentSession::DiskChange DocumentSession::reloadIfChangedOnDisk()
 {
     if (m_docPath.isEmpty() || !changedOnDisk())
         return DiskChange::None;
-    if (m_docChanged)
+    // Only a file that holds the text the editor shows may replace it: after an export the
+    // file holds a page made from the text, and the text itself is in no file.
+    if (m_docChanged || !m_disk.holdsText)
         return DiskChange::ChangedOnDisk;
     const ReadTextResult read = readDocumentFile(m_docPath);
     if (!read.ok)
@@ -261,7 +263,7 @@ void DocumentSession::rememberDiskState(const QString &file, const QByteArray *w
     m_disk = {true, true, info.size(), info.lastModified(), hashOf(bytes)};
 }
 
-bool DocumentSession::changedOnDisk() const
+bool DocumentSession::changedOnDisk()
 {
     if (!m_disk.known || m_docPath.isEmpty())
         return false;
@@ -271,7 +273,12 @@ bool DocumentSession::changedOnDisk() const
     if (info.size() == m_disk.size && info.lastModified() == m_disk.modified)
         return false;
     const ReadBytesResult read = readFileBytes(m_docPath);
-    return read.ok && hashOf(read.bytes) != m_disk.hash;
+    if (!read.ok || hashOf(read.bytes) != m_disk.hash)
+        return read.ok;
+    // Touched without a change of its bytes: remembered, so that it is not read again each time.
+    m_disk.size = info.size();
+    m_disk.modified = info.lastModified();
+    return false;
 }
 
 std::optional<SaveOutcome> DocumentSession::askBeforeOverwritingChangedFile()

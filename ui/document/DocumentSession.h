@@ -130,7 +130,7 @@ private:
     // tell a later change by another program.
     void importFrom(const QString &file);
     void rememberDiskState(const QString &file, const QByteArray *written = nullptr);
-    bool changedOnDisk() const;
+    bool changedOnDisk();
     // The bytes of the document's file, when the document is unedited since it was read or
     // written and the file is still what it was then.
     std::optional<QByteArray> uneditedFileBytes() const;

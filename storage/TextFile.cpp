@@ -90,12 +90,15 @@ ReadTextResult documentFromBytes(QByteArrayView bytes, TextKind kind)
     return {true, documentTextFromFileText(std::move(d.text)), {}, FileErrorCause::None, d.format, d.badBytes, d.firstBadLine};
 }
 
-ReadTextResult readDocumentFile(const QString &path, TextKind kind)
+ReadTextResult readDocumentFile(const QString &path, TextKind kind, QByteArray *bytesRead)
 {
     ReadBytesResult raw = readFileBytes(path);
     if (!raw.ok)
         return {false, {}, raw.error, raw.cause, {}, 0, 0};
-    return documentFromBytes(raw.bytes, kind);
+    ReadTextResult read = documentFromBytes(raw.bytes, kind);
+    if (bytesRead)
+        *bytesRead = std::move(raw.bytes);
+    return read;
 }
 
 namespace {

@@ -76,7 +76,7 @@ enum class TextKind { Document, Html };
 
 // Reads a document (or an HTML file to import): its encoding detected, decoded, lines ended by
 // CR LF or a lone CR, joined with CR LF, no line end after the last line.
-ReadTextResult readDocumentFile(const QString &path, TextKind kind = TextKind::Document);
+ReadTextResult readDocumentFile(const QString &path, TextKind kind = TextKind::Document, QByteArray *bytesRead = nullptr);
 // The detection and the document rule on bytes already read.
 ReadTextResult documentFromBytes(QByteArrayView bytes, TextKind kind = TextKind::Document);
 

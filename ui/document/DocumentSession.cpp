@@ -117,7 +117,8 @@ void DocumentSession::openFile(const QString &name)
         m_disk = {};
         return;
     }
-    const ReadTextResult read = readDocumentFile(file);
+    QByteArray bytes;
+    const ReadTextResult read = readDocumentFile(file, TextKind::Document, &bytes);
     if (!read.ok) {
         reportReadFailure(file, read);
         return;
@@ -127,7 +128,7 @@ void DocumentSession::openFile(const QString &name)
     setDocPath(file);
     setDocChanged(false);
     setFormat(read.format);
-    rememberDiskState(file);
+    rememberDiskState(file, bytes);
     reportUndecodableBytes(file, read);
 }
 
@@ -235,31 +236,21 @@ DocumentSession::DiskChange DocumentSession::reloadIfChangedOnDisk()
     // file holds a page made from the text, and the text itself is in no file.
     if (m_docChanged || !m_disk.holdsText)
         return DiskChange::ChangedOnDisk;
-    const ReadTextResult read = readDocumentFile(m_docPath);
+    QByteArray bytes;
+    const ReadTextResult read = readDocumentFile(m_docPath, TextKind::Document, &bytes);
     if (!read.ok)
         return DiskChange::None;
     m_text.setText(read.text);
     setDocChanged(false);
     setFormat(read.format);
-    rememberDiskState(m_docPath);
+    rememberDiskState(m_docPath, bytes);
     reportUndecodableBytes(m_docPath, read);
     return DiskChange::Reloaded;
 }
 
-void DocumentSession::rememberDiskState(const QString &file, const QByteArray *written)
+void DocumentSession::rememberDiskState(const QString &file, const QByteArray &bytes)
 {
     const QFileInfo info(file);
-    QByteArray bytes;
-    if (written) {
-        bytes = *written;
-    } else {
-        const ReadBytesResult read = readFileBytes(file);
-        if (!read.ok) {
-            m_disk = {};
-            return;
-        }
-        bytes = read.bytes;
-    }
     m_disk = {true, true, info.size(), info.lastModified(), hashOf(bytes)};
 }
 
@@ -351,7 +342,7 @@ void DocumentSession::becomeDocumentOf(const QString &file, const QByteArray &by
     moveWorkFolderTo(path);
     setDocPath(path);
     setDocChanged(false);
-    rememberDiskState(path, &bytes);
+    rememberDiskState(path, bytes);
     m_disk.holdsText = holdsText;
     emit textWritten();
 }

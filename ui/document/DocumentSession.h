@@ -126,10 +126,10 @@ private:
     // The document was just written to the file: it is now the document's file, saved.
     // `holdsText`: the file holds the document's text (not a page converted from it).
     void becomeDocumentOf(const QString &file, const QByteArray &bytes, bool holdsText);
-    // Remembers what the document's file is on disk now (`written`: the bytes just written), to
-    // tell a later change by another program.
     void importFrom(const QString &file);
-    void rememberDiskState(const QString &file, const QByteArray *written = nullptr);
+    // Remembers what the document's file is on disk now (the bytes just read or written), to
+    // tell a later change by another program.
+    void rememberDiskState(const QString &file, const QByteArray &bytes);
     bool changedOnDisk();
     // The bytes of the document's file, when the document is unedited since it was read or
     // written and the file is still what it was then.

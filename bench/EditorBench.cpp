@@ -90,11 +90,17 @@ OpenFigures openTimes(const TagTable &table, const QString &text, int runs)
 
 // Keystrokes typing `key` at places spread over the document: in page text, in tags, at line
 // ends. A completion list the key opens is closed again between keystrokes, untimed.
-Figures keystrokeTimes(const TagTable *table, const QString &text, const QString &key, int runs, bool pageCheck = true)
+struct KeyOptions {
+    bool pageCheck = true;
+    bool wrapped = false;
+};
+
+Figures keystrokeTimes(const TagTable *table, const QString &text, const QString &key, int runs, KeyOptions options = {})
 {
     ShownEditor shown(table);
-    if (!pageCheck)
+    if (!options.pageCheck)
         shown.editor.pageChecker()->setTagTable(nullptr);
+    shown.editor.setWrapped(options.wrapped);
     shown.editor.setText(text);
     QCoreApplication::processEvents();
     std::mt19937 rng(11);
@@ -254,7 +260,7 @@ int main(int argc, char *argv[])
     }
     const Figures check = figures(checks), tidy = figures(tidyAlone), convertOnly = figures(convertAlone);
     // Keystrokes with the check switched off, against the ones above (it waits for stillness).
-    const Figures uncheckedKey = keystrokeTimes(&table, text, a, 400, false);
+    const Figures uncheckedKey = keystrokeTimes(&table, text, a, 400, {.pageCheck = false});
 
     // One line: 1 MB typed in, 50 MB opened.
     const QString line1 = oneLine(text);
@@ -268,12 +274,7 @@ int main(int argc, char *argv[])
     int highlightedMatches = 0;
     const Figures highlightAll = highlightAllTimes(&table, marked, 5, highlightedMatches);
     // A key with word wrap on (the status panel and the find bar's highlights follow every key).
-    const Figures wrappedKey = [&] {
-        ShownEditor shown(&table);
-        shown.editor.setWrapped(true);
-        shown.editor.setText(text);
-        return keystrokeTimes(&table, text, a, 200);
-    }();
+    const Figures wrappedKey = keystrokeTimes(&table, text, a, 200, {.wrapped = true});
 
     const double ratio = highlightedOpen.median / plainOpen.median;
     std::printf("Editor box with a %lld-character document (1 MB of UTF-16), %d lines:\n",

@@ -98,7 +98,7 @@ std::string elementName(std::string_view argument)
     std::string name;
     for (char c : argument)
         if (c != '<' && c != '>' && c != '/')
-            name += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            name += char(LowerAsciiLetter(char16_t(c)));
     return name;
 }
 
@@ -134,10 +134,7 @@ bool opensElement(std::u16string_view html, std::size_t at, std::string_view nam
     if (html[at] != u'<' || at + 1 + name.size() > html.size())
         return false;
     for (std::size_t k = 0; k < name.size(); ++k) {
-        char16_t c = html[at + 1 + k];
-        if (c >= u'A' && c <= u'Z')
-            c = char16_t(c - u'A' + u'a');
-        if (c != char16_t(name[k]))
+        if (LowerAsciiLetter(html[at + 1 + k]) != char16_t(name[k]))
             return false;
     }
     const std::size_t after = at + 1 + name.size();

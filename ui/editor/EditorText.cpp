@@ -112,6 +112,16 @@ QTextBlock EditorText::blockOfDocumentLine(int line) const
     return {};
 }
 
+void EditorText::goToLine(int line)
+{
+    const QTextBlock block = blockOfDocumentLine(line);
+    if (!block.isValid())
+        return;
+    setTextCursor(QTextCursor(block));
+    ensureCursorVisible();
+    setFocus();
+}
+
 void EditorText::setTagTable(const TagTable *table)
 {
     m_completer->setTagTable(table);

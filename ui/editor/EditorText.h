@@ -45,6 +45,8 @@ public:
     int documentLine(const QTextBlock &block) const;
     // The first block that shows the 0-based document line.
     QTextBlock blockOfDocumentLine(int line) const;
+    // Puts the caret at the start of a 0-based document line, in view, and the focus here.
+    void goToLine(int line);
 
     // Colour values: 0x00BBGGRR, or a system colour (high bit set).
     std::int32_t backColor() const { return m_backColor; }

@@ -23,7 +23,7 @@ PageChecker::PageChecker(EditorText &editor, QObject *parent)
     const auto goToRow = [this] {
         const int row = m_panel->currentRow();
         if (row >= 0 && std::size_t(row) < m_shown.size())
-            goToLine(m_shown[row].line);
+            m_editor.goToLine(m_shown[row].line);
     };
     connect(m_panel, &QListWidget::itemClicked, this, goToRow);
     connect(m_panel, &QListWidget::itemActivated, this, goToRow);
@@ -113,16 +113,6 @@ void PageChecker::show(const std::vector<PageProblem> &problems)
     emit problemsChanged(int(m_shown.size()));
 }
 
-void PageChecker::goToLine(int line)
-{
-    const QTextBlock block = m_editor.blockOfDocumentLine(line);
-    if (!block.isValid())
-        return;
-    m_editor.setTextCursor(QTextCursor(block));
-    m_editor.ensureCursorVisible();
-    m_editor.setFocus();
-}
-
 void PageChecker::goToNext(bool backwards)
 {
     if (m_shown.empty())
@@ -146,7 +136,7 @@ void PageChecker::goToNext(bool backwards)
         if (target < 0)
             target = m_shown.back().line;
     }
-    goToLine(target);
+    m_editor.goToLine(target);
 }
 
 } // namespace qrn

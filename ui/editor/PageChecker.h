@@ -35,7 +35,6 @@ public:
     void setNotesShown(bool shown);
     // The panel listing the problems, wanted or not; it shows only while there are some.
     void setPanelWanted(bool wanted);
-    bool notesShown() const { return m_notesShown; }
 
     const std::vector<PageProblem> &problems() const { return m_shown; }
     QListWidget *panel() const { return m_panel; }
@@ -53,7 +52,6 @@ private:
     void start();
     void finished();
     void show(const std::vector<PageProblem> &problems);
-    void goToLine(int line);
 
     EditorText &m_editor;
     const TagTable *m_table = nullptr;

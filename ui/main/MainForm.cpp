@@ -188,12 +188,7 @@ void MainForm::MainText_CaretMove()
 // A double-click in the preview puts the caret at the start of the line that produced it.
 void MainForm::Brw_LineDoubleClicked(int line)
 {
-    const QTextBlock block = MainText->blockOfDocumentLine(line);
-    if (!block.isValid())
-        return;
-    MainText->setTextCursor(QTextCursor(block));
-    MainText->ensureCursorVisible();
-    MainText->setFocus();
+    MainText->goToLine(line);
 }
 
 void MainForm::mmnyHand_Click()

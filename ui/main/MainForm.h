@@ -70,10 +70,9 @@ public:
 
     QAction *mmnyNew, *mmnyOpen, *mnySave, *mmnyName, *mmnyHTMLSave, *mmnyHtmlHenkan, *mmnyExit;
     QAction *mmnyAll, *mmnyDate, *mmnyHtmlHyozi;
-    QAction *mmnyProblems, *mmnyNotes; // the page check's panel and its notes
     // Additions after the menus' own items.
     QMenu *mnyRecent = nullptr;
-    QAction *mmnyFind, *mmnyReplace, *mmnyWrap, *mmnyZoomIn, *mmnyZoomOut, *mmnyZoomReset, *mmnyFullScreen;
+    QAction *mmnyWrap, *mmnyFullScreen;
     QAction *mmnyFont, *mmnyEditerColor, *mmnyFontColor, *mmnyNewTag;
     QAction *mmnyBack, *mmnyNext, *mmnyKousin, *mmnyHand;
     QAction *mmnyHelp, *mmnyAbout;

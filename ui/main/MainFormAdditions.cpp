@@ -74,8 +74,8 @@ void MainForm::buildAdditions()
     connect(mnyRecent, &QMenu::aboutToShow, this, &MainForm::fillRecentFiles);
 
     edit->addSeparator();
-    mmnyFind = edit->addAction(QStringLiteral("検索(&F)…"), this, [this] { MainText->findBar()->openForFind(); });
-    mmnyReplace = edit->addAction(QStringLiteral("置換(&R)…"), this, [this] { MainText->findBar()->openForReplace(); });
+    edit->addAction(QStringLiteral("検索(&F)…"), this, [this] { MainText->findBar()->openForFind(); });
+    edit->addAction(QStringLiteral("置換(&R)…"), this, [this] { MainText->findBar()->openForReplace(); });
     mmnyWrap = edit->addAction(QStringLiteral("折り返して表示(&W)"));
     mmnyWrap->setCheckable(true);
     connect(mmnyWrap, &QAction::toggled, this, [this](bool on) {
@@ -85,9 +85,9 @@ void MainForm::buildAdditions()
     });
 
     settings->addSeparator();
-    mmnyZoomIn = settings->addAction(QStringLiteral("拡大(&I)"), this, [this] { zoom(+1); });
-    mmnyZoomOut = settings->addAction(QStringLiteral("縮小(&O)"), this, [this] { zoom(-1); });
-    mmnyZoomReset = settings->addAction(QStringLiteral("元の大きさ(&Z)"), this, [this] { zoom(-MainText->zoomSteps()); });
+    settings->addAction(QStringLiteral("拡大(&I)"), this, [this] { zoom(+1); });
+    settings->addAction(QStringLiteral("縮小(&O)"), this, [this] { zoom(-1); });
+    settings->addAction(QStringLiteral("元の大きさ(&Z)"), this, [this] { zoom(-MainText->zoomSteps()); });
     mmnyFullScreen = settings->addAction(QStringLiteral("全画面表示(&U)"), this, &MainForm::toggleFullScreen);
     mmnyFullScreen->setCheckable(true);
 

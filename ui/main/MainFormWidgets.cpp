@@ -52,11 +52,11 @@ void MainForm::buildMenus()
     mmnyHtmlHyozi = item(mnyEdit, QStringLiteral("HTML表示(&H)"), [this] { mmnyHtmlHyozi_Click(); }, this);
     // The page check's items, after the menu's own.
     mnyEdit->addSeparator();
-    mmnyProblems = mnyEdit->addAction(QStringLiteral("問題の一覧(&P)"));
+    QAction *mmnyProblems = mnyEdit->addAction(QStringLiteral("問題の一覧(&P)"));
     mmnyProblems->setCheckable(true);
     mmnyProblems->setChecked(true);
     connect(mmnyProblems, &QAction::toggled, this, [this](bool on) { MainText->pageChecker()->setPanelWanted(on); });
-    mmnyNotes = mnyEdit->addAction(QStringLiteral("注意も表示する(&N)"));
+    QAction *mmnyNotes = mnyEdit->addAction(QStringLiteral("注意も表示する(&N)"));
     mmnyNotes->setCheckable(true);
     mmnyNotes->setChecked(true);
     connect(mmnyNotes, &QAction::toggled, this, [this](bool on) { MainText->pageChecker()->setNotesShown(on); });

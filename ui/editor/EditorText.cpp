@@ -42,7 +42,7 @@ EditorText::EditorText(QWidget *parent)
         qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
         // The pieces of a long line after its first carry no number of their own.
         int line = documentLine(block);
-        const int caretLine = documentLine(textCursor().block());
+        const int caretLine = this->caretLine();
         for (bool first = true; block.isValid() && top <= bottom; first = false) {
             const qreal height = blockBoundingRect(block).height();
             const bool piece = continuesLine(block);
@@ -65,7 +65,9 @@ EditorText::EditorText(QWidget *parent)
         else
             m_lineNumbers->update(0, rect.y(), m_lineNumbers->width(), rect.height());
     });
+    connect(document(), &QTextDocument::contentsChange, this, [this] { m_caretLine.reset(); });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        m_caretLine.reset();
         const QTextCursor caret = textCursor();
         m_highlighter->setCaret(caret.blockNumber(), caret.positionInBlock());
     });
@@ -99,6 +101,13 @@ int EditorText::documentLine(const QTextBlock &block) const
             break;
     }
     return std::max(0, line);
+}
+
+int EditorText::caretLine() const
+{
+    if (!m_caretLine)
+        m_caretLine = documentLine(textCursor().block());
+    return *m_caretLine;
 }
 
 QTextBlock EditorText::blockOfDocumentLine(int line) const
@@ -378,6 +387,7 @@ void EditorText::setText(const QString &text)
     {
         const QSignalBlocker blocker(this);
         m_pieces = 0;
+        m_caretLine.reset();
         if (!longLines && lines.size() <= LoadPieceSize) {
             setPlainText(lines);
         } else {

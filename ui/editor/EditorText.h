@@ -7,6 +7,7 @@
 #include <QTextCursor>
 
 #include <cstdint>
+#include <optional>
 
 namespace qrn {
 
@@ -43,6 +44,9 @@ public:
     bool isLoading() const { return m_loading; }
     // The 0-based document line a block of the widget shows part of.
     int documentLine(const QTextBlock &block) const;
+    // The caret's document line, found once per caret move or edit (in a document with long
+    // lines in pieces, finding a line walks the blocks from the first).
+    int caretLine() const;
     // The first block that shows the 0-based document line.
     QTextBlock blockOfDocumentLine(int line) const;
     // Puts the caret at the start of a 0-based document line, in view, and the focus here.
@@ -127,6 +131,7 @@ private:
 
     std::int32_t m_backColor;
     std::int32_t m_foreColor;
+    mutable std::optional<int> m_caretLine; // caretLine()'s answer until the caret or the text moves
     int m_pieces = 0; // blocks that continue a line, as set by setText (0: none, the fast paths)
     bool m_loading = false;
     bool m_abandonLoading = false;

@@ -162,7 +162,7 @@ void MainForm::showCaretPlace()
     // In a long line shown in pieces, the pieces before count.
     for (QTextBlock b = block; continuesLine(b) && b.previous().isValid(); b = b.previous())
         column += b.previous().length() - 1;
-    const int line = MainText->documentLine(block);
+    const int line = MainText->caretLine();
     StaCaret->setText(QStringLiteral("行 %1、列 %2").arg(line + 1).arg(column + 1));
 }
 

@@ -32,7 +32,7 @@ void PreviewRefresh::refresh(const QString &workFolder)
 
 void PreviewRefresh::followCaret()
 {
-    const int line = m_editor.documentLine(m_editor.textCursor().block());
+    const int line = m_editor.caretLine();
     if (line == m_caretLine)
         return;
     m_caretLine = line;

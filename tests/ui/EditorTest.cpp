@@ -472,14 +472,6 @@ private slots:
         editor().setText(QStringLiteral("行\r\n").repeated(149) + QStringLiteral("行"));
         QVERIFY(numbers.width() > narrow); // three digits
         QCOMPARE(editor().viewport()->geometry().left(), numbers.geometry().right() + 1);
-        // A character before the caret becomes a line break: the caret's line follows, though
-        // its position stays.
-        setCaret(4);
-        QCOMPARE(editor().caretLine(), 2);
-        QTextCursor first(editor().document());
-        first.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor);
-        first.insertText(QStringLiteral("\n"));
-        QCOMPARE(editor().caretLine(), 3);
 
         // Scrolled down: the margin is repainted, with the numbers of the lines in view, each
         // level with its text.

@@ -44,8 +44,8 @@ public:
     bool isLoading() const { return m_loading; }
     // The 0-based document line a block of the widget shows part of.
     int documentLine(const QTextBlock &block) const;
-    // The caret's document line, found once per caret move or edit (in a document with long
-    // lines in pieces, finding a line walks the blocks from the first).
+    // The caret's document line, found once per caret move (an edit that moves its line moves
+    // it too; in a document with long lines in pieces, finding a line walks from the first block).
     int caretLine() const;
     // The first block that shows the 0-based document line.
     QTextBlock blockOfDocumentLine(int line) const;

@@ -65,7 +65,6 @@ EditorText::EditorText(QWidget *parent)
         else
             m_lineNumbers->update(0, rect.y(), m_lineNumbers->width(), rect.height());
     });
-    connect(document(), &QTextDocument::contentsChange, this, [this] { m_caretLine.reset(); });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
         m_caretLine.reset();
         const QTextCursor caret = textCursor();

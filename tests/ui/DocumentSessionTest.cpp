@@ -121,6 +121,7 @@ void DocumentSessionTest::saveFollowsTheFileAndAsksBeforeReplacingCharacters()
     QCOMPARE(h.session.saveAs(), SaveOutcome::Saved);
     QCOMPARE(h.dialogs.calls.value(1).fileName, file);
     QCOMPARE(h.session.DocPath(), other);
+    QVERIFY(QFile::exists(h.scratch(h.site.path()))); // saved in the same folder: the preview's file stays
     h.dialogs.cancel(Dlg::OpenDialog);
     h.session.open();
     QCOMPARE(h.dialogs.calls.value(2).fileName, h.site.path());

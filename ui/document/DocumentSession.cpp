@@ -67,11 +67,7 @@ void DocumentSession::markChanged()
 
 void DocumentSession::NewDate()
 {
-    if (m_workFolder != m_newDocumentFolder) {
-        m_workFolder = m_newDocumentFolder;
-        removeScratchFile(); // one a run that ended left behind
-        emit workFolderChanged();
-    }
+    enterWorkFolder(m_newDocumentFolder);
     m_text.setText(fromU16(NewDocumentTemplate()));
     setDocPath(QString());
     setDocChanged(false);
@@ -109,7 +105,7 @@ void DocumentSession::openFile(const QString &name)
     const QFileInfo info(file);
     if (!info.exists() && !info.isSymLink() && QFileInfo(info.absolutePath()).isDir()) {
         // Not there yet: an empty document that a plain save writes under this name.
-        moveWorkFolderTo(file);
+        enterWorkFolder(folderOfPath(file));
         m_text.setText(QString());
         setDocPath(file);
         setDocChanged(false);
@@ -123,7 +119,7 @@ void DocumentSession::openFile(const QString &name)
         reportReadFailure(file, read);
         return;
     }
-    moveWorkFolderTo(file);
+    enterWorkFolder(folderOfPath(file));
     m_text.setText(read.text);
     setDocPath(file);
     setDocChanged(false);
@@ -142,13 +138,7 @@ void DocumentSession::restore(const QString &text, const QString &copyPath, cons
         docPath.clear();
     }
     m_disk = {};
-    if (docPath.isEmpty()) {
-        removeScratchFile();
-        m_workFolder = m_newDocumentFolder;
-        emit workFolderChanged();
-    } else {
-        moveWorkFolderTo(docPath);
-    }
+    enterWorkFolder(docPath.isEmpty() ? m_newDocumentFolder : folderOfPath(docPath));
     m_text.setText(text);
     setDocPath(docPath);
     setFormat(format);
@@ -215,7 +205,7 @@ void DocumentSession::importFrom(const QString &file)
         reportReadFailure(file, read);
         return;
     }
-    moveWorkFolderTo(file);
+    enterWorkFolder(folderOfPath(file));
     m_text.setText(fromU16(m_henkan.ToJapaneseTags(toU16View(read.text))));
     setDocPath(QString());
     setFormat(read.format);
@@ -339,7 +329,7 @@ FileResult DocumentSession::HtmlSave(const QString &file)
 void DocumentSession::becomeDocumentOf(const QString &file, const QByteArray &bytes, bool holdsText)
 {
     const QString path = absolutePath(file);
-    moveWorkFolderTo(path);
+    enterWorkFolder(folderOfPath(path));
     setDocPath(path);
     setDocChanged(false);
     rememberDiskState(path, bytes);
@@ -416,11 +406,15 @@ bool DocumentSession::askFileName(bool save, const QString &filter, const QStrin
 
 // The work folder follows a file the document was written to or read from: the old folder's
 // scratch file goes, and the window lists the new folder.
-void DocumentSession::moveWorkFolderTo(const QString &file)
+// This run previews in `folder` from now on: the scratch file of the folder it leaves goes, and
+// one that a run which ended left in the new one. Staying in the folder changes nothing.
+void DocumentSession::enterWorkFolder(const QString &folder)
 {
+    if (folder == m_workFolder)
+        return;
     removeScratchFile();
-    m_workFolder = folderOfPath(file);
-    removeScratchFile(); // one a run that ended left behind
+    m_workFolder = folder;
+    removeScratchFile();
     emit workFolderChanged();
 }
 

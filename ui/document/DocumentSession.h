@@ -137,7 +137,7 @@ private:
     // Asks before a file another program changed is overwritten: Saved (go on), Declined or the
     // outcome of saving under another name.
     std::optional<SaveOutcome> askBeforeOverwritingChangedFile();
-    void moveWorkFolderTo(const QString &file);
+    void enterWorkFolder(const QString &folder);
     void removeScratchFile();
     void setDocPath(const QString &path);
     void setDocChanged(bool changed);

@@ -146,8 +146,9 @@ void RecoveryStore::discard(const RecoveryCopy &copy)
 
 void RecoveryStore::setWorkFolder(const QString &folder)
 {
+    // A record of this run's life only: whole or absent, but not worth a wait for the disk.
     if (m_lockFd >= 0)
-        writeFileAtomically(pathOf(m_id, WorkFolderSuffix), folder.toUtf8());
+        writeScratchFileAtomically(pathOf(m_id, WorkFolderSuffix), folder.toUtf8());
 }
 
 bool RecoveryStore::otherRunUses(const QString &folder) const

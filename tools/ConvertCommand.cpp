@@ -324,16 +324,31 @@ public:
     // cannot be read or --strict refuses its undecodable bytes (said on the error stream).
     std::optional<EncodeResult> convertOne(const QString &input)
     {
-        const bool standardInput = input == QLatin1String("-");
-        ReadBytesResult read = standardInput ? readDeviceBytes(m_in, QStringLiteral("standard input")) : readFileBytes(input);
+        std::optional<InputText> text = readInput(input, m_opt.direction);
+        if (!text)
+            return std::nullopt;
+        return convertAndEncode(m_henkan, m_opt.direction, std::move(*text), m_opt.encoding);
+    }
+
+    // Reads and decodes one input ("-": standard input) as the source of `direction`; nothing
+    // when it cannot be read or --strict refuses its undecodable bytes (said on the error stream).
+    std::optional<InputText> readInput(const QString &input, Direction direction)
+    {
+        ReadBytesResult read = input == QLatin1String("-") ? readDeviceBytes(m_in, QStringLiteral("standard input"))
+                                                           : readFileBytes(input);
         if (!read.ok) {
             say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
             return std::nullopt;
         }
-        InputText text = inputText(std::move(read.bytes), m_opt.encoding, m_opt.direction);
-        if (!reportUndecodable(m_err, m_opt, text, standardInput ? QStringLiteral("standard input") : input))
+        InputText text = inputText(std::move(read.bytes), m_opt.encoding, direction);
+        if (!reportUndecodable(m_err, m_opt, text, displayName(input)))
             return std::nullopt;
-        return convertAndEncode(m_henkan, m_opt.direction, std::move(text), m_opt.encoding);
+        return text;
+    }
+
+    static QString displayName(const QString &input)
+    {
+        return input == QLatin1String("-") ? QStringLiteral("standard input") : input;
     }
 
     Converter(const Options &opt, const HenkanMod &henkan, QIODevice &in, QIODevice &out, QIODevice &err)
@@ -372,21 +387,14 @@ public:
     {
         int status = ConvertOk;
         for (const QString &input : m_opt.operands) {
-            const bool standardInput = input == QLatin1String("-");
-            ReadBytesResult read = standardInput ? readDeviceBytes(m_in, QStringLiteral("standard input")) : readFileBytes(input);
-            if (!read.ok) {
-                say(m_err, QStringLiteral("cannot read input %1").arg(read.error));
+            const std::optional<InputText> text = readInput(input, Direction::ToHtml);
+            if (!text) {
                 status = ConvertFileError;
                 continue;
             }
-            const QString name = standardInput ? QStringLiteral("standard input") : input;
-            InputText text = inputText(std::move(read.bytes), m_opt.encoding, Direction::ToHtml);
-            if (!reportUndecodable(m_err, m_opt, text, name)) {
-                status = ConvertFileError;
-                continue;
-            }
+            const QString name = displayName(input);
             QByteArray lines;
-            for (const PageProblem &problem : checkDocument(toU16View(text.text), m_henkan.tagTable())) {
+            for (const PageProblem &problem : checkDocument(toU16View(text->text), m_henkan.tagTable())) {
                 if (problem.level == ProblemLevel::Error)
                     status = ConvertFileError;
                 else if (!m_opt.notes)
@@ -394,7 +402,7 @@ public:
                 lines += QStringLiteral("%1:%2: %3: %4\n")
                              .arg(name)
                              .arg(problem.line + 1)
-                             .arg(fromU16(std::u16string(levelLabel(problem.level))), fromU16(problem.sentence))
+                             .arg(fromU16(levelLabel(problem.level)), fromU16(problem.sentence))
                              .toUtf8();
             }
             if (m_out.write(lines) != lines.size()) {

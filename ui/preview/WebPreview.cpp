@@ -175,51 +175,58 @@ void WebPreview::startNext()
         shownPage()->load(m_page.url);
         return;
     }
-    if (m_shownVersion.known && !m_shownVersion.scripted) {
+    if (m_shownVersion.known) {
         QByteArray bytes;
         QFile file(m_origins.servableFile(m_page.url));
         if (m_page.unsaved)
             bytes = *m_page.unsaved;
         else if (file.open(QIODevice::ReadOnly))
             bytes = file.readAll();
-        if (const auto change = textLinesChange(m_shownVersion.bytes, bytes)) {
-            patch(QStringLiteral("__qrnPane.patch(%1, %2, %3, '%4', '%5')")
-                      .arg(change->firstLine)
-                      .arg(change->oldLineCount)
-                      .arg(change->newLineCount)
-                      .arg(QString::fromLatin1(change->oldLines.toBase64()), QString::fromLatin1(change->newLines.toBase64())),
-                  bytes);
-            return;
-        }
-        if (const auto change = textRunChange(m_shownVersion.bytes, bytes)) {
-            QStringList runs;
-            for (const QByteArray &run : change->oldRuns)
-                runs << QLatin1Char('\'') + QString::fromLatin1(run.toBase64()) + QLatin1Char('\'');
-            patch(QStringLiteral("__qrnPane.patchRun(%1, [%2], %3, '%4', %5)")
-                      .arg(change->line)
-                      .arg(runs.join(QLatin1Char(',')))
-                      .arg(change->run)
-                      .arg(QString::fromLatin1(change->newRun.toBase64()), change->lastLine ? QStringLiteral("true") : QStringLiteral("false")),
-                  bytes);
-            return;
-        }
-        // Elements added, removed or changed in the body: the parse of the new page between the
-        // markers that bound the change, where it agrees with the page shown around them.
-        if (const auto change = pageMayRunScripts(bytes) ? std::nullopt : blockChange(m_shownVersion.bytes, bytes)) {
-            // Only the page up to the marker after the change: what follows it cannot change how
-            // the block or anything before it parses.
-            QByteArray marked = withLineMarkers(bytes, pageCharset(bytes));
-            const QByteArray endMarker = QByteArray("<!--") + LineMarkerPrefix
-                                         + QByteArray::number(change->firstLine + change->newLineCount) + "-->";
-            if (const qsizetype end = marked.indexOf(endMarker); end >= 0)
+        // A page that runs scripts is loaded again, so what they did at load is done again.
+        if (!m_shownVersion.scripted) {
+            if (const auto change = textLinesChange(m_shownVersion.bytes, bytes)) {
+                patch(QStringLiteral("__qrnPane.patch(%1, %2, %3, '%4', '%5')")
+                          .arg(change->firstLine)
+                          .arg(change->oldLineCount)
+                          .arg(change->newLineCount)
+                          .arg(QString::fromLatin1(change->oldLines.toBase64()), QString::fromLatin1(change->newLines.toBase64())),
+                      bytes);
+                return;
+            }
+            if (const auto change = textRunChange(m_shownVersion.bytes, bytes)) {
+                QStringList runs;
+                for (const QByteArray &run : change->oldRuns)
+                    runs << QLatin1Char('\'') + QString::fromLatin1(run.toBase64()) + QLatin1Char('\'');
+                patch(QStringLiteral("__qrnPane.patchRun(%1, [%2], %3, '%4', %5)")
+                          .arg(change->line)
+                          .arg(runs.join(QLatin1Char(',')))
+                          .arg(change->run)
+                          .arg(QString::fromLatin1(change->newRun.toBase64()), change->lastLine ? QStringLiteral("true") : QStringLiteral("false")),
+                      bytes);
+                return;
+            }
+            // Elements added, removed or changed in the body: the parse of the new page between the
+            // markers that bound the change, where it agrees with the page shown around them.
+            if (const auto change = pageMayRunScripts(bytes) ? std::nullopt : blockChange(m_shownVersion.bytes, bytes)) {
+                // Only the page up to the marker after the change: what follows it cannot change how
+                // the block or anything before it parses.
+                QByteArray marked = withLineMarkers(bytes, pageCharset(bytes));
+                const QByteArray endMarker = QByteArray("<!--") + LineMarkerPrefix
+                                             + QByteArray::number(change->firstLine + change->newLineCount) + "-->";
+                const qsizetype end = marked.indexOf(endMarker);
+                if (end < 0) {
+                    stage(); // no marker after the change (in a table's structure ...): nothing to patch up to
+                    return;
+                }
                 marked.truncate(end + endMarker.size());
-            patch(QStringLiteral("__qrnPane.patchBlock(%1, %2, %3, '%4')")
-                      .arg(change->firstLine)
-                      .arg(change->oldLineCount)
-                      .arg(change->newLineCount)
-                      .arg(QString::fromLatin1(marked.toBase64())),
-                  bytes);
-            return;
+                patch(QStringLiteral("__qrnPane.patchBlock(%1, %2, %3, '%4')")
+                          .arg(change->firstLine)
+                          .arg(change->oldLineCount)
+                          .arg(change->newLineCount)
+                          .arg(QString::fromLatin1(marked.toBase64())),
+                      bytes);
+                return;
+            }
         }
         // Another large document rather than an edit of this one: loaded in the visible view,
         // where the engine draws its top before the rest is laid out, instead of out of sight.

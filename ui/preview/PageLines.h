@@ -9,8 +9,8 @@ namespace qrn {
 
 // The converted page keeps the document's lines one for one, so the pane can tell which line
 // produced what it shows: the page it serves carries a marker comment at the start of each line
-// that begins in text, and a later version that differs from it in text only can be patched in
-// place instead of reloaded. Neither the scratch file nor the export ever holds a marker.
+// that begins in text, and a later version that differs from it in the body's lines can be
+// patched in place between the markers instead of reloaded. Neither the scratch file nor the export ever holds a marker.
 
 // The charset the bytes of a page the editor wrote are in: what the page declares, by the one
 // rule that chose how to write them (pageFormat). Lower case, as a Content-Type parameter.

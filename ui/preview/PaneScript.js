@@ -1,6 +1,6 @@
 // The preview pane's own functions, run in a script world of their own that the page's scripts
 // cannot see: the line markers' index, where a line's content is, which line is at a point,
-// scrolling, and the in-place patch of text-only changes.
+// scrolling, and the in-place patches of changed lines.
 window.__qrnPane = window.__qrnPane || {
   line(node) {
     if (node.nodeType !== Node.COMMENT_NODE || !node.data.startsWith('qrn-line ')) return -1;

@@ -19,10 +19,12 @@ namespace qrn {
 // The preview pane on QtWebEngine (what a page may reach: LocalOrigins, PreviewRequestGuard).
 //
 // It holds two views of one profile, stacked: the visible one, and under it one that loads the
-// next version of the previewed page. A new version is shown in one of three ways:
-// - a change of text only (PageLines' textLinesChange and textRunChange) in a page without
-//   scripts: patched into the visible page in place, where the page's nodes are exactly what
-//   the old text made and a new parse would put the new text in the same place;
+// next version of the previewed page. A new version is shown in one of four ways:
+// - a change in the body (PageLines' textLinesChange, textRunChange and blockChange) in a page
+//   without scripts: patched into the visible page in place, where the page's nodes are exactly
+//   what the old lines made and a new parse would put what the new lines make in the same place;
+//   it counts as shown once the pane has painted it;
+// - another large document rather than an edit: loaded in the visible view, top first;
 // - otherwise, for the page already shown: loaded in the view underneath, scrolled to where the
 //   visible one is, drawn, and only then raised; it gets the visible view's history first, so
 //   back and forward walk the same pages whichever view is on top;

@@ -7,8 +7,6 @@ namespace qrn {
 
 namespace {
 
-constexpr qsizetype PrescanWindow = 1024;
-
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
@@ -146,7 +144,7 @@ std::optional<QByteArray> declaredPageCharset(QByteArrayView bytes)
         return QByteArray("utf-16le");
     if (bytes.startsWith("\xFE\xFF"))
         return QByteArray("utf-16be");
-    const QByteArrayView s = bytes.first(std::min(bytes.size(), PrescanWindow));
+    const QByteArrayView s = bytes.first(std::min(bytes.size(), PagePrescanBytes));
     const qsizetype n = s.size();
     for (qsizetype pos = 0; pos < n;) {
         const QByteArrayView rest = s.sliced(pos);
@@ -179,7 +177,7 @@ std::optional<QByteArray> declaredPageCharset(QByteArrayView bytes)
 
 std::optional<QByteArray> declaredPageCharset(QStringView html)
 {
-    return declaredPageCharset(QByteArrayView(html.first(std::min(html.size(), PrescanWindow)).toLatin1()));
+    return declaredPageCharset(QByteArrayView(html.first(std::min(html.size(), PagePrescanBytes)).toLatin1()));
 }
 
 } // namespace qrn

@@ -14,6 +14,8 @@ namespace qrn {
 // "Content-Type" content="…charset=…"> in the first 1,024 bytes, comments and the attributes of
 // other tags skipped. Lower case, as a page names it; nothing without a declaration.
 std::optional<QByteArray> declaredPageCharset(QByteArrayView bytes);
+// How far into a page the prescan reads, in bytes.
+inline constexpr qsizetype PagePrescanBytes = 1024;
 // The same on the text of a page before it is encoded (the declaration is ASCII).
 std::optional<QByteArray> declaredPageCharset(QStringView html);
 

@@ -101,7 +101,21 @@ TextFormat writableFormat(const std::optional<QByteArray> &name)
 
 TextFormat pageFormat(QStringView html)
 {
-    return writableFormat(declaredPageCharset(html));
+    TextFormat format = writableFormat(declaredPageCharset(html));
+    if (format.encoding == TextEncoding::ShiftJis)
+        return format; // a reader assumes it where it finds no declaration
+    // The declaration is said where a reader of the bytes finds it: within their first 1,024. A
+    // page whose text puts it further in is still UTF-8 by its byte order mark; in another
+    // charset, which writes Japanese as densely as Shift_JIS, it is not found in those either.
+    const QByteArray head = encodeText(html.first(std::min(html.size(), PagePrescanBytes)), format,
+                                       Unmappable::CharacterReference).bytes;
+    if (charsetName(pageFormat(QByteArrayView(head))) == charsetName(format))
+        return format;
+    if (format.encoding == TextEncoding::Utf8) {
+        format.byteOrderMark = true;
+        return format;
+    }
+    return TextEncoding::ShiftJis;
 }
 
 TextFormat pageFormat(QByteArrayView bytes)

@@ -182,6 +182,11 @@ void StorageTest::pagesDeclareTheirCharsetAsTheStandardsPrescanFindsIt_data()
     // The prescan reads the first 1024 bytes.
     QTest::newRow("ending at byte 1023") << u"<!--%1--><meta charset=utf-8>"_s.arg(QString(997, QLatin1Char('x'))) << utf8 << utf8;
     QTest::newRow("ending at byte 1024") << u"<!--%1--><meta charset=utf-8>"_s.arg(QString(998, QLatin1Char('x'))) << QByteArray() << shiftJis;
+    // Within the first 1024 characters but not bytes: UTF-8 is then said by a byte order mark,
+    // another charset is not said at all.
+    QTest::newRow("far in, utf-8") << u"<title>%1</title><meta charset=utf-8>"_s.arg(QString(400, QChar(0x9801))) << utf8 << utf8;
+    QTest::newRow("far in, euc-jp") << u"<title>%1</title><meta charset=euc-jp>"_s.arg(QString(600, QChar(0x9801)))
+                                    << QByteArray("euc-jp") << shiftJis;
     QTest::newRow("inside a comment") << u"<!-- <meta charset=utf-8> -->"_s << QByteArray() << shiftJis;
     QTest::newRow("after an empty comment") << u"<!--><meta charset=utf-8>"_s << utf8 << utf8;
     QTest::newRow("inside an attribute") << u"<div title=\"<meta charset=utf-8>\"><meta charset=x-sjis>"_s

@@ -89,11 +89,12 @@ std::optional<TextFormat> formatForCharset(const QByteArray &name)
 }
 
 namespace {
-// A declared charset as the format a page is written in: only one read byte by byte.
+// A declared charset as the format a page is written in: only one that writes ASCII as ASCII,
+// so that the page can be read byte by byte (not UTF-16, UTF-32 ...).
 TextFormat writableFormat(const std::optional<QByteArray> &name)
 {
     const auto format = name ? formatForCharset(*name) : std::nullopt;
-    if (!format || format->encoding == TextEncoding::Utf16LE || format->encoding == TextEncoding::Utf16BE)
+    if (!format || encodeText(u"<meta>", *format, Unmappable::QuestionMark).bytes != "<meta>")
         return TextEncoding::ShiftJis;
     return *format;
 }

@@ -192,6 +192,7 @@ void StorageTest::pagesDeclareTheirCharsetAsTheStandardsPrescanFindsIt_data()
     QTest::newRow("inside an attribute") << u"<div title=\"<meta charset=utf-8>\"><meta charset=x-sjis>"_s
                                          << QByteArray("x-sjis") << shiftJis;
     QTest::newRow("utf-16 declared") << u"<meta charset=utf-16>"_s << utf8 << utf8;
+    QTest::newRow("utf-32 declared") << u"<meta charset=utf-32>"_s << QByteArray("utf-32") << shiftJis;
     QTest::newRow("unknown to ICU") << u"<meta charset=\"no-such-code\">"_s << QByteArray("no-such-code") << shiftJis;
 }
 
